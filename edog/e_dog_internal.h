@@ -1,0 +1,56 @@
+// Private state of the camera module, for the module's own files, the driver
+// and the tests.
+#ifndef EDOG_E_DOG_INTERNAL_H
+#define EDOG_E_DOG_INTERNAL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "edog/e_dog_source_date.h"
+
+extern UINT8 e_dog_run_flag;            // 1 while open for lookup with a record
+extern std::FILE* fp_e_dog;             // the data file opened for lookup
+extern std::uint32_t e_dog_list_size;   // number of camera records
+extern GPSNode* edog_heap_buffer_addr;  // the build's node pool, null outside a build
+extern LinkQueue q_header;              // the prefix index
+
+namespace e_dog {
+
+// Owning handle of a C stream; closes it when it goes out of scope.
+struct FileCloser {
+    void operator()(std::FILE* f) const noexcept {
+        if (f != nullptr) {
+            (void)std::fclose(f);
+        }
+    }
+};
+using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Node pool capacity of one build: the list head plus the cameras.
+inline constexpr std::uint32_t kPoolNodes = 9216000;
+inline constexpr std::uint32_t kMaxCameras = kPoolNodes - 1;
+
+// Geohash precision of every stored code.
+inline constexpr int kCodePrecision = 10;
+
+// Size of the import's line buffer; a line is read in pieces of at most
+// kLineBytes - 2 bytes.
+inline constexpr std::size_t kLineBytes = 513;
+
+// Applies one line of the camera list, as read, to `data`: the fields the line
+// supplies replace those of the previous line, the position is taken from
+// columns 2 and 3 (0.0 where missing). A line that starts with a comma
+// supplies nothing and `data` is left alone; the result is then true.
+bool scan_camera_line(const char* line, E_DOG_DATA& data);
+
+// Orders two stored codes as strcmp does, never reading past their 12 bytes.
+int compare_codes(const char* a, const char* b);
+
+// The whole build with a node pool of `pool_nodes` nodes (head included).
+int build_data_file(std::uint32_t pool_nodes);
+
+}  // namespace e_dog
+
+#endif  // EDOG_E_DOG_INTERNAL_H

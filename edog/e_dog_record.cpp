@@ -1,0 +1,95 @@
+#include "edog/e_dog_record.h"
+
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+namespace e_dog {
+
+// The in-memory record mirrors the file layout, so code that reads records
+// field by field sees the same offsets as the file.
+static_assert(sizeof(E_DOG_DATA) == kRecordSize);
+static_assert(offsetof(E_DOG_DATA, Idex) == kOffIdex);
+static_assert(offsetof(E_DOG_DATA, Direction) == kOffDirection);
+static_assert(offsetof(E_DOG_DATA, Type) == kOffType);
+static_assert(offsetof(E_DOG_DATA, DirType) == kOffDirType);
+static_assert(offsetof(E_DOG_DATA, Speed) == kOffSpeed);
+static_assert(offsetof(E_DOG_DATA, Gps_lat) == kOffLat);
+static_assert(offsetof(E_DOG_DATA, Gps_lng) == kOffLng);
+static_assert(offsetof(E_DOG_DATA, encode_str) == kOffCode);
+static_assert(sizeof(E_DOG_DATA::encode_str) == kCodeBytes);
+static_assert(sizeof(double) == 8 && std::numeric_limits<double>::is_iec559);
+
+namespace {
+
+void put_u32(unsigned char* out, std::uint32_t v) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        out[i] = static_cast<unsigned char>(v >> (8 * i));
+    }
+}
+
+void put_u64(unsigned char* out, std::uint64_t v) {
+    for (std::size_t i = 0; i < 8; ++i) {
+        out[i] = static_cast<unsigned char>(v >> (8 * i));
+    }
+}
+
+std::uint32_t get_u32(const unsigned char* in) {
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        v |= static_cast<std::uint32_t>(in[i]) << (8 * i);
+    }
+    return v;
+}
+
+std::uint64_t get_u64(const unsigned char* in) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        v |= static_cast<std::uint64_t>(in[i]) << (8 * i);
+    }
+    return v;
+}
+
+void put_i32(unsigned char* out, std::int32_t v) {
+    put_u32(out, static_cast<std::uint32_t>(v));
+}
+std::int32_t get_i32(const unsigned char* in) {
+    return static_cast<std::int32_t>(get_u32(in));
+}
+void put_f64(unsigned char* out, double v) {
+    put_u64(out, std::bit_cast<std::uint64_t>(v));
+}
+double get_f64(const unsigned char* in) {
+    return std::bit_cast<double>(get_u64(in));
+}
+
+}  // namespace
+
+RecordBytes encode_record(const E_DOG_DATA& rec) {
+    RecordBytes out{};
+    put_i32(&out[kOffIdex], rec.Idex);
+    put_i32(&out[kOffDirection], rec.Direction);
+    put_i32(&out[kOffType], rec.Type);
+    put_i32(&out[kOffDirType], rec.DirType);
+    put_i32(&out[kOffSpeed], rec.Speed);
+    put_f64(&out[kOffLat], rec.Gps_lat);
+    put_f64(&out[kOffLng], rec.Gps_lng);
+    std::memcpy(&out[kOffCode], rec.encode_str, kCodeBytes);
+    return out;
+}
+
+E_DOG_DATA decode_record(const unsigned char* bytes) {
+    E_DOG_DATA rec{};
+    rec.Idex = get_i32(bytes + kOffIdex);
+    rec.Direction = get_i32(bytes + kOffDirection);
+    rec.Type = get_i32(bytes + kOffType);
+    rec.DirType = get_i32(bytes + kOffDirType);
+    rec.Speed = get_i32(bytes + kOffSpeed);
+    rec.Gps_lat = get_f64(bytes + kOffLat);
+    rec.Gps_lng = get_f64(bytes + kOffLng);
+    std::memcpy(rec.encode_str, bytes + kOffCode, kCodeBytes);
+    return rec;
+}
+
+}  // namespace e_dog

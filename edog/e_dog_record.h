@@ -1,0 +1,37 @@
+// The one place where a camera record is turned into the data file's 56 bytes
+// and back. The file is little-endian with fixed offsets whatever the host.
+#ifndef EDOG_E_DOG_RECORD_H
+#define EDOG_E_DOG_RECORD_H
+
+#include <array>
+#include <cstddef>
+
+#include "edog/e_dog_source_date.h"
+
+namespace e_dog {
+
+inline constexpr std::size_t kRecordSize = 56;
+using RecordBytes = std::array<unsigned char, kRecordSize>;
+
+// Byte offsets of the fields in a record of the data file.
+inline constexpr std::size_t kOffIdex = 0;
+inline constexpr std::size_t kOffDirection = 4;
+inline constexpr std::size_t kOffType = 8;
+inline constexpr std::size_t kOffDirType = 12;
+inline constexpr std::size_t kOffSpeed = 16;
+inline constexpr std::size_t kOffLat = 24;
+inline constexpr std::size_t kOffLng = 32;
+inline constexpr std::size_t kOffCode = 40;
+inline constexpr std::size_t kCodeBytes = 12;
+
+// Padding bytes (20-23, 52-55) are written as zeros so that the same list
+// always gives the same file.
+RecordBytes encode_record(const E_DOG_DATA& rec);
+
+// Reads the 56 bytes at `bytes` as they stand; padding is ignored. The code is
+// copied as its 12 bytes, terminated or not.
+E_DOG_DATA decode_record(const unsigned char* bytes);
+
+}  // namespace e_dog
+
+#endif  // EDOG_E_DOG_RECORD_H

@@ -1,0 +1,132 @@
+// Stable sort of the build's camera list by code, relinking nodes only.
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstring>
+
+#include "edog/e_dog_internal.h"
+#include "edog/e_dog_source_date.h"
+
+int e_dog::compare_codes(const char* a, const char* b) {
+    return std::strncmp(a, b, sizeof(E_DOG_DATA::encode_str));
+}
+
+namespace {
+
+bool less(const GPSNode* a, const GPSNode* b) {
+    return e_dog::compare_codes(a->data.encode_str, b->data.encode_str) < 0;
+}
+
+// Merges two null-terminated runs; on equal codes `a` (the earlier run) wins.
+GPSNode* merge_runs(GPSNode* a, GPSNode* b) {
+    GPSNode* result = nullptr;
+    GPSNode** end = &result;
+    while (a != nullptr && b != nullptr) {
+        if (less(b, a)) {
+            *end = b;
+            end = &b->link;
+            b = b->link;
+        } else {
+            *end = a;
+            end = &a->link;
+            a = a->link;
+        }
+    }
+    *end = (a != nullptr) ? a : b;
+    return result;
+}
+
+// Bottom-up merge sort of the nodes strictly between `head` and `tail`:
+// O(n log n) whatever the order, constant stack, stable.
+void merge_sort_range(GPSNode* head, GPSNode* tail) {
+    GPSNode* list = head->link;
+    GPSNode* last = list;
+    while (last->link != tail) {
+        last = last->link;
+    }
+    last->link = nullptr;
+
+    // bins[i] holds a sorted run of 2^i nodes that came before any node of
+    // bins[j] for j < i, so merging bins[i] first keeps the sort stable.
+    std::array<GPSNode*, 64> bins{};
+    while (list != nullptr) {
+        GPSNode* carry = list;
+        list = list->link;
+        carry->link = nullptr;
+        std::size_t i = 0;
+        for (; i + 1 < bins.size() && bins[i] != nullptr; ++i) {
+            carry = merge_runs(bins[i], carry);
+            bins[i] = nullptr;
+        }
+        bins[i] = (bins[i] == nullptr) ? carry : merge_runs(bins[i], carry);
+    }
+    GPSNode* sorted = nullptr;
+    for (GPSNode* run : bins) {
+        if (run != nullptr) {
+            sorted = merge_runs(run, sorted);
+        }
+    }
+    head->link = sorted;
+    last = sorted;
+    while (last->link != nullptr) {
+        last = last->link;
+    }
+    last->link = tail;
+}
+
+// Quick sort with the first node as pivot: smaller nodes go left, the others
+// (equal codes included) right, both in their former order. Recurses into the
+// shorter part only, so the stack stays O(log n); once `budget` levels are
+// used up the partitions have gone bad (sorted input, many equal codes) and
+// the range is finished by the merge sort, which gives the same order.
+void quick_sort_range(GPSNode* head, GPSNode* tail, int budget) {
+    for (;;) {
+        GPSNode* first = head->link;
+        if (first == tail || first->link == tail) {
+            return;
+        }
+        if (budget-- <= 0) {
+            merge_sort_range(head, tail);
+            return;
+        }
+        const E_DOG_DATA pivot = first->data;
+        GPSNode* p = head;
+        GPSNode* q = first;
+        std::size_t left = 0;
+        std::size_t right = 0;
+        for (GPSNode* t = first->link; t != tail; t = t->link) {
+            if (e_dog::compare_codes(t->data.encode_str, pivot.encode_str) < 0) {
+                p->link = t;
+                p = t;
+                ++left;
+            } else {
+                q->link = t;
+                q = t;
+                ++right;
+            }
+        }
+        p->link = first;
+        q->link = tail;
+        if (left < right) {
+            quick_sort_range(head, first, budget);
+            head = first;
+        } else {
+            quick_sort_range(first, tail, budget);
+            tail = first;
+        }
+    }
+}
+
+}  // namespace
+
+void e_dog_quick_sort(GPSNode* head, GPSNode* tail) {
+    std::size_t n = 0;
+    for (const GPSNode* t = head->link; t != tail; t = t->link) {
+        ++n;
+    }
+    if (n < 2) {
+        return;
+    }
+    const int budget = 2 * static_cast<int>(std::bit_width(n));
+    quick_sort_range(head, tail, budget);
+}

@@ -1,0 +1,194 @@
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "geo/geohash.h"
+
+namespace {
+
+std::string encode(double lat, double lng, int precision) {
+    const char* code = geohash_encode(lat, lng, precision);
+    return code == nullptr ? std::string("<null>") : std::string(code);
+}
+
+std::string neighbor(const std::string& code, int direction) {
+    std::string out(code.size() + 1, '?');
+    return get_neighbor(code.c_str(), direction, out.data());
+}
+
+TEST(GeohashEncode, KnownCodes) {
+    EXPECT_EQ(encode(0.0, 0.0, 6), "7zzzzz");  // midpoints fall to the lower half
+    EXPECT_EQ(encode(90.0, 180.0, 6), "zzzzzz");
+    EXPECT_EQ(encode(-90.0, -180.0, 6), "000000");
+    EXPECT_EQ(encode(57.64911, 10.40744, 11), "u4pruydqqvj");
+    EXPECT_EQ(encode(39.916527, 116.397128, 10), "wx4g0dtf9e");
+    EXPECT_EQ(encode(0.0, 0.0, 10), "7zzzzzzzzz");
+    EXPECT_EQ(encode(-2.1778, 50.683, 10), "mps597d1rk");
+    EXPECT_EQ(encode(42.6, -5.6, 5), "ezs42");
+}
+
+TEST(GeohashEncode, PrecisionOutsideOneToTwelveMeansSix) {
+    EXPECT_EQ(encode(57.64911, 10.40744, 0), "u4pruy");
+    EXPECT_EQ(encode(57.64911, 10.40744, 13), "u4pruy");
+    EXPECT_EQ(encode(57.64911, 10.40744, -5), "u4pruy");
+    EXPECT_EQ(encode(57.64911, 10.40744, 12).size(), 12U);
+    EXPECT_EQ(encode(57.64911, 10.40744, 1), "u");
+}
+
+TEST(GeohashEncode, RefusesOutOfRangeAndKeepsPreviousCode) {
+    char* first = geohash_encode(57.64911, 10.40744, 11);
+    ASSERT_NE(first, nullptr);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(geohash_encode(90.0000001, 0.0, 10), nullptr);
+    EXPECT_EQ(geohash_encode(0.0, -180.5, 10), nullptr);
+    EXPECT_EQ(geohash_encode(nan, 0.0, 10), nullptr);
+    EXPECT_EQ(geohash_encode(0.0, nan, 10), nullptr);
+    EXPECT_EQ(geohash_encode(inf, 0.0, 10), nullptr);
+    EXPECT_EQ(geohash_encode(0.0, -inf, 10), nullptr);
+    EXPECT_STREQ(first, "u4pruydqqvj");
+}
+
+TEST(GeohashEncode, ReturnsOneStaticBufferOverwrittenByTheNextCode) {
+    char* a = geohash_encode(1.0, 1.0, 8);
+    const std::string a_copy = a;
+    char* b = geohash_encode(-1.0, -1.0, 8);
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a_copy, std::string(b));
+    // A shorter code after a longer one is terminated at its own length.
+    EXPECT_EQ(std::strlen(geohash_encode(1.0, 1.0, 3)), 3U);
+}
+
+TEST(GeohashDecode, CellBoundsAndCentre) {
+    const GeoCoord s = geohash_decode("s");
+    EXPECT_EQ(s.north, 45.0);
+    EXPECT_EQ(s.south, 0.0);
+    EXPECT_EQ(s.east, 45.0);
+    EXPECT_EQ(s.west, 0.0);
+    EXPECT_EQ(s.latitude, 22.5);
+    EXPECT_EQ(s.longitude, 22.5);
+    EXPECT_EQ(s.dimension.height, 0.0);
+    EXPECT_EQ(s.dimension.width, 0.0);
+}
+
+TEST(GeohashDecode, NullEmptyAndForeignCharacters) {
+    for (const char* code : {static_cast<const char*>(nullptr), ""}) {
+        const GeoCoord c = geohash_decode(code);
+        EXPECT_EQ(c.latitude, 0.0);
+        EXPECT_EQ(c.longitude, 0.0);
+        EXPECT_EQ(c.north, 0.0);
+        EXPECT_EQ(c.west, 0.0);
+    }
+    // Characters outside the alphabet count as 'z'.
+    for (const char* foreign : {"S", "a", "i", "l", "o", " "}) {
+        const GeoCoord c = geohash_decode(foreign);
+        const GeoCoord z = geohash_decode("z");
+        EXPECT_EQ(c.north, z.north) << foreign;
+        EXPECT_EQ(c.west, z.west) << foreign;
+    }
+}
+
+TEST(GeohashDecode, CellOfAnEncodedPositionContainsIt) {
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> lat(-90.0, 90.0);
+    std::uniform_real_distribution<double> lng(-180.0, 180.0);
+    for (int i = 0; i < 2000; ++i) {
+        const double la = lat(rng);
+        const double lo = lng(rng);
+        const int precision = 1 + i % 12;
+        const GeoCoord c = geohash_decode(encode(la, lo, precision).c_str());
+        ASSERT_LE(la, c.north);
+        ASSERT_GT(la, c.south);
+        ASSERT_LE(lo, c.east);
+        ASSERT_GT(lo, c.west);
+        const GeoBoxDimension d = geohash_dimensions_for_precision(precision);
+        ASSERT_DOUBLE_EQ(c.north - c.south, d.height);
+        ASSERT_DOUBLE_EQ(c.east - c.west, d.width);
+    }
+}
+
+TEST(GeohashDimensions, HalvingPerBit) {
+    GeoBoxDimension d = geohash_dimensions_for_precision(1);
+    EXPECT_EQ(d.height, 45.0);
+    EXPECT_EQ(d.width, 45.0);
+    d = geohash_dimensions_for_precision(5);
+    EXPECT_EQ(d.height, 180.0 / 4096.0);
+    EXPECT_EQ(d.width, 360.0 / 8192.0);
+    d = geohash_dimensions_for_precision(6);
+    EXPECT_EQ(d.height, 180.0 / 32768.0);
+    EXPECT_EQ(d.width, 360.0 / 32768.0);
+    for (int p : {0, -3}) {
+        d = geohash_dimensions_for_precision(p);
+        EXPECT_EQ(d.height, 0.0);
+        EXPECT_EQ(d.width, 0.0);
+    }
+}
+
+TEST(GeohashNeighbor, ShiftsTheCellByOneCellSize) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> lat(-89.0, 89.0);
+    std::uniform_real_distribution<double> lng(-180.0, 180.0);
+    for (int i = 0; i < 3000; ++i) {
+        const int precision = 1 + i % 12;
+        const std::string code = encode(lat(rng), lng(rng), precision);
+        const GeoCoord c = geohash_decode(code.c_str());
+        const GeoBoxDimension d = geohash_dimensions_for_precision(precision);
+        const double dlat[4] = {d.height, 0.0, -d.height, 0.0};
+        const double dlng[4] = {0.0, d.width, 0.0, -d.width};
+        for (int dir = 0; dir < 4; ++dir) {
+            const bool beyond_pole = c.north + dlat[dir] > 90.0 || c.south + dlat[dir] < -90.0;
+            if (beyond_pole) {
+                continue;
+            }
+            const std::string n = neighbor(code, dir);
+            ASSERT_EQ(n.size(), code.size());
+            const GeoCoord nc = geohash_decode(n.c_str());
+            double want_lng = c.longitude + dlng[dir];
+            if (want_lng > 180.0) {
+                want_lng -= 360.0;
+            } else if (want_lng < -180.0) {
+                want_lng += 360.0;
+            }
+            ASSERT_NEAR(nc.latitude, c.latitude + dlat[dir], 1e-9) << code << " dir " << dir;
+            ASSERT_NEAR(nc.longitude, want_lng, 1e-9) << code << " dir " << dir;
+        }
+    }
+}
+
+TEST(GeohashNeighbor, BorderCasesAndUndefinedInput) {
+    EXPECT_EQ(neighbor("gz", 1), "up");  // the prefix moves too
+    EXPECT_EQ(neighbor("ezs42", 1), "ezs43");
+    EXPECT_EQ(neighbor("z", 0), "p");  // one character wraps around the map
+    EXPECT_EQ(neighbor("z", 1), "b");
+    EXPECT_EQ(neighbor("0", 3), "p");
+    EXPECT_EQ(neighbor("", 0), "");
+    EXPECT_EQ(neighbor("ezsA", 0), "");
+    EXPECT_EQ(neighbor("ezs42", 4), "");
+}
+
+TEST(GeohashNeighbors, EightSlotsInOrder) {
+    char** n = geohash_neighbors("ezs42");
+    const char* want[8] = {"ezs48", "ezs49", "ezs43", "ezs41", "ezs40", "ezefp", "ezefr", "ezefx"};
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_STREQ(n[i], want[i]) << "slot " << i;
+    }
+    // A null code leaves the previous result in place.
+    EXPECT_EQ(geohash_neighbors(nullptr), n);
+    EXPECT_STREQ(n[0], "ezs48");
+    // A code longer than the buffers is cut, never overflowing them.
+    const std::string long_code(40, 'e');
+    char** m = geohash_neighbors(long_code.c_str());
+    EXPECT_EQ(std::strlen(m[0]), 23U);
+}
+
+TEST(GeohashIndexForChar, PositionOrAllOnes) {
+    EXPECT_EQ(index_for_char('l', "hello"), 2U);
+    EXPECT_EQ(index_for_char('x', "hello"), ~0U);
+    EXPECT_EQ(static_cast<int>(index_for_char('\0', "hello")), -1);
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// Helpers shared by the tests: scratch folders, files, captured output and
+// running the program as a process.
+#ifndef TESTS_TEST_SUPPORT_H
+#define TESTS_TEST_SUPPORT_H
+
+#include <string>
+
+namespace test {
+
+// A fresh empty folder that becomes the working directory for the lifetime of
+// the object; the previous working directory is restored and the folder
+// removed afterwards.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    ScratchDir(ScratchDir&&) = delete;
+    ScratchDir& operator=(ScratchDir&&) = delete;
+    [[nodiscard]] const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
+void write_file(const std::string& name, const std::string& bytes);
+std::string read_file(const std::string& name);
+bool file_exists(const std::string& name);
+
+// Runs the build in the working directory and returns what it printed.
+std::string run_build(int& result);
+
+struct ProcessResult {
+    int exit_status = -1;  // -1 when the process did not exit normally
+    std::string out;
+};
+
+// Runs `exe` in `dir` with `input` as its standard input; returns its exit
+// status and standard output.
+ProcessResult run_process(const std::string& exe, const std::string& dir, const std::string& input);
+
+}  // namespace test
+
+#endif  // TESTS_TEST_SUPPORT_H
