@@ -70,26 +70,25 @@ char* geohash_encode(double lat, double lng, int precision) {
         return nullptr;
     }
     geohash_encode_buf[precision] = '\0';
-    Interval lat_iv{90.0, -90.0};
-    Interval lng_iv{180.0, -180.0};
-    unsigned int acc = 0;
-    bool lng_bit = true;
-    for (int i = 1; i <= kBitsPerChar * precision; ++i) {
-        Interval& iv = lng_bit ? lng_iv : lat_iv;
-        const double coord = lng_bit ? lng : lat;
-        const double mid = (iv.high + iv.low) / 2;
-        acc <<= 1U;
-        if (coord > mid) {
-            acc |= 1U;
-            iv.low = mid;
-        } else {
-            iv.high = mid;
+    // Index 0 is longitude, 1 latitude; bits alternate starting with longitude.
+    // Each bit halves its interval; a coordinate on the dividing line goes to
+    // the lower half. Written without branches on the bit's value, which is
+    // as good as random.
+    std::array<double, 2> low = {-180.0, -90.0};
+    std::array<double, 2> high = {180.0, 90.0};
+    const std::array<double, 2> coord = {lng, lat};
+    std::size_t k = 0;
+    for (int c = 0; c < precision; ++c) {
+        unsigned int acc = 0;
+        for (int b = 0; b < kBitsPerChar; ++b) {
+            const double mid = (high[k] + low[k]) / 2;
+            const bool upper = coord[k] > mid;
+            low[k] = upper ? mid : low[k];
+            high[k] = upper ? high[k] : mid;
+            acc = (acc << 1U) | static_cast<unsigned int>(upper);
+            k ^= 1U;
         }
-        if (i % kBitsPerChar == 0) {
-            geohash_encode_buf[(i - 1) / kBitsPerChar] = char_map[acc];
-            acc = 0;
-        }
-        lng_bit = !lng_bit;
+        geohash_encode_buf[c] = char_map[acc];
     }
     return geohash_encode_buf;
 }
