@@ -176,3 +176,47 @@ TEST_F(DataFile, UncreatableFileReportsTheOpenFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+class BuildMemory : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (kSanitized) {
+            GTEST_SKIP() << "the sanitizer's own memory use hides the build's";
+        }
+        test::write_file("speedcam22.txt", "1,116.397128,39.916527,1,60,2,3\n");
+    }
+    test::ScratchDir dir_;
+};
+
+TEST_F(BuildMemory, PoolIsReservedButNotTouched) {
+    // Touching the whole pool would take 590 MB.
+    const test::ChildResult child = test::run_in_child([] { return -e_dog_updata_tsk(); });
+    EXPECT_EQ(child.exit_status, 0);
+    EXPECT_LT(child.max_rss_kb, 100 * 1024);
+}
+
+TEST_F(BuildMemory, PoolThatCannotBeAllocatedFailsTheBuild) {
+    test::write_file("DATA_T.BIN", "old");
+    const test::ChildResult child = test::run_in_child([] {
+        rlimit limit{256UL << 20U, 256UL << 20U};  // smaller than the pool
+        if (setrlimit(RLIMIT_AS, &limit) != 0) {
+            return 99;
+        }
+        return -e_dog_updata_tsk();
+    });
+    EXPECT_EQ(child.exit_status, 1);
+    EXPECT_EQ(child.out,
+              "########## create_e_dog_heaplist open input file OK!\n"
+              "I am mpl fail in create_e_dog_heaplist!\n");
+    EXPECT_EQ(test::read_file("DATA_T.BIN"), "old");
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 #include "tests/test_support.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,6 +64,20 @@ std::string run_build(int& result) {
     return testing::internal::GetCapturedStdout();
 }
 
+namespace {
+
+std::string read_all(int fd) {
+    std::string out;
+    std::array<char, 4096> chunk{};
+    ssize_t n = 0;
+    while ((n = ::read(fd, chunk.data(), chunk.size())) > 0) {
+        out.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+    return out;
+}
+
+}  // namespace
+
 ProcessResult run_process(const std::string& exe, const std::string& dir,
                           const std::string& input) {
     const std::string input_path = dir + "/.stdin";
@@ -87,16 +102,40 @@ ProcessResult run_process(const std::string& exe, const std::string& dir,
     }
     ::close(pipe_fds[1]);
     ProcessResult res;
-    std::array<char, 4096> chunk{};
-    ssize_t n = 0;
-    while ((n = ::read(pipe_fds[0], chunk.data(), chunk.size())) > 0) {
-        res.out.append(chunk.data(), static_cast<std::size_t>(n));
-    }
+    res.out = read_all(pipe_fds[0]);
     ::close(pipe_fds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     res.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::remove(input_path.c_str());
+    return res;
+}
+
+ChildResult run_in_child(const std::function<int()>& body) {
+    std::array<int, 2> pipe_fds{};
+    if (::pipe(pipe_fds.data()) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pipe_fds[0]);
+        if (::dup2(pipe_fds[1], 1) < 0) {
+            ::_exit(127);
+        }
+        const int rc = body();
+        std::fflush(nullptr);
+        ::_exit(rc);
+    }
+    ::close(pipe_fds[1]);
+    ChildResult res;
+    res.out = read_all(pipe_fds[0]);
+    ::close(pipe_fds[0]);
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    res.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    res.max_rss_kb = usage.ru_maxrss;
     return res;
 }
 

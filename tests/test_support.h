@@ -3,6 +3,7 @@
 #ifndef TESTS_TEST_SUPPORT_H
 #define TESTS_TEST_SUPPORT_H
 
+#include <functional>
 #include <string>
 
 namespace test {
@@ -40,6 +41,16 @@ struct ProcessResult {
 // Runs `exe` in `dir` with `input` as its standard input; returns its exit
 // status and standard output.
 ProcessResult run_process(const std::string& exe, const std::string& dir, const std::string& input);
+
+struct ChildResult {
+    int exit_status = -1;  // -1 when the child did not exit normally
+    std::string out;
+    long max_rss_kb = 0;
+};
+
+// Runs `body` in a forked child of this process with standard output captured;
+// the child exits with what `body` returns.
+ChildResult run_in_child(const std::function<int()>& body);
 
 }  // namespace test
 
