@@ -131,15 +131,12 @@ void print_back() {
                     e_dog_datafile);
         return;
     }
-    e_dog::RecordBytes bytes{};
+    E_DOG_DATA rec{};
     long count = 0;
-    while (std::fread(bytes.data(), 1, bytes.size(), in.get()) == bytes.size()) {
-        const E_DOG_DATA rec = e_dog::decode_record(bytes.data());
-        char code[sizeof rec.encode_str + 1] = {};
-        std::memcpy(code, rec.encode_str, sizeof rec.encode_str);
+    while (e_dog::read_record(in.get(), rec)) {
         std::printf("%.8ld %.8ld %.4d %.4d %.4d %.4d %.8f %.8f %s \n", count,
                     static_cast<long>(rec.Idex), rec.Direction, rec.Type, rec.DirType, rec.Speed,
-                    rec.Gps_lat, rec.Gps_lng, code);
+                    rec.Gps_lat, rec.Gps_lng, e_dog::code_text(rec).text);
         ++count;
     }
 }

@@ -1,5 +1,7 @@
 #include "edog/e_dog_record.h"
 
+#include <sys/types.h>
+
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -90,6 +92,28 @@ E_DOG_DATA decode_record(const unsigned char* bytes) {
     rec.Gps_lng = get_f64(bytes + kOffLng);
     std::memcpy(rec.encode_str, bytes + kOffCode, kCodeBytes);
     return rec;
+}
+
+bool read_record(std::FILE* f, E_DOG_DATA& rec) {
+    RecordBytes bytes{};
+    if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
+        return false;
+    }
+    rec = decode_record(bytes.data());
+    return true;
+}
+
+bool seek_record(std::FILE* f, long index) {
+    if (index < 0 || index > std::numeric_limits<long>::max() / static_cast<long>(kRecordSize)) {
+        return false;
+    }
+    return ::fseeko(f, index * static_cast<off_t>(kRecordSize), SEEK_SET) == 0;
+}
+
+CodeText code_text(const E_DOG_DATA& rec) {
+    CodeText out{};
+    std::memcpy(out.text, rec.encode_str, kCodeBytes);
+    return out;
 }
 
 }  // namespace e_dog

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdio>
 
 #include "edog/e_dog_source_date.h"
 
@@ -31,6 +32,19 @@ RecordBytes encode_record(const E_DOG_DATA& rec);
 // Reads the 56 bytes at `bytes` as they stand; padding is ignored. The code is
 // copied as its 12 bytes, terminated or not.
 E_DOG_DATA decode_record(const unsigned char* bytes);
+
+// Reads the next whole record from `f` into `rec`. A read of fewer than 56
+// bytes counts as the end of the file: false, `rec` unchanged.
+bool read_record(std::FILE* f, E_DOG_DATA& rec);
+
+// Positions `f` at record `index` (byte 56 * index); false on failure.
+bool seek_record(std::FILE* f, long index);
+
+// The code of `rec` as a terminated string, whatever its 12 bytes hold.
+struct CodeText {
+    char text[kCodeBytes + 1];
+};
+CodeText code_text(const E_DOG_DATA& rec);
 
 }  // namespace e_dog
 

@@ -112,4 +112,31 @@ int e_dog_updata_tsk();
 // the list) by code, stably, by relinking them.
 void e_dog_quick_sort(GPSNode* head, GPSNode* tail);
 
+// Opens the data file for lookup: 0 when the module is (or already was) open,
+// -1 when the file is missing or holds no whole record (it is then deleted).
+int e_dog_init();
+// Closes the data file; harmless when it is not open.
+void e_dog_exit();
+
+// The prefix index queue.
+LinkQueue LinkQueueInit();  // nullptr when memory runs out
+void LinkQueueEnter(LinkQueue Q, ElemType x);
+ElemType LinkQueueOut(LinkQueue Q);
+// The bucket (first record, record count) for the first four characters of
+// `hash`; the last bucket for a prefix no entry holds; -1, -1 without index.
+ElemType QueueSearch(LinkQueue Q, const char* hash);
+void QueueTraverse(LinkQueue pqueue);
+// Reads the data file and sets q_header to a new index of it.
+void e_dog_build_file_index();
+
+// Nearest qualifying camera (DirType 1 to 5) within 800 m, found by bisection
+// over the whole file; Speed -1 and result -1 when none is taken.
+E_DOG_DATA e_dog_binary_search_by_file(double longi, double lati, int file_size,
+                                       E_DOG_LCD* p_lcd_rt);
+// Nearest qualifying camera strictly within 800 m among the `ral.cunt`
+// records from `ral.index`; Speed -1 and result -1 when none is taken.
+E_DOG_DATA e_dog_search_by_info_file(double lati, double longi, ElemType ral, int file_size,
+                                     E_DOG_LCD* p_lcd_rt);
+void printf_E_DOG_DATA(E_DOG_DATA tdata);
+
 #endif  // EDOG_E_DOG_SOURCE_DATE_H

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -17,7 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
+#include "geo/distance.h"
 
 namespace test {
 
@@ -55,6 +58,63 @@ std::string read_file(const std::string& name) {
 bool file_exists(const std::string& name) {
     std::error_code ec;
     return fs::exists(fs::symlink_status(name, ec));
+}
+
+E_DOG_DATA camera(const std::string& code, double lat, double lng, int dirtype, int speed,
+                  int idex) {
+    E_DOG_DATA rec{};
+    rec.Idex = idex;
+    rec.DirType = dirtype;
+    rec.Speed = speed;
+    rec.Gps_lat = lat;
+    rec.Gps_lng = lng;
+    std::snprintf(rec.encode_str, sizeof rec.encode_str, "%s", code.c_str());
+    return rec;
+}
+
+void write_records(const std::string& name, const std::vector<E_DOG_DATA>& records) {
+    std::string bytes;
+    for (const E_DOG_DATA& rec : records) {
+        const e_dog::RecordBytes b = e_dog::encode_record(rec);
+        bytes.append(reinterpret_cast<const char*>(b.data()), b.size());
+    }
+    write_file(name, bytes);
+}
+
+double lat_at_distance(double lat, double lng, double metres) {
+    const double sign = metres < 0 ? -1.0 : 1.0;
+    const double target = std::fabs(metres);
+    // Bisection for the smallest offset whose distance, a multiple of 0.1 m,
+    // rounds to the target rather than to the tenth below it.
+    double lo = 0.0;
+    double hi = 0.1;  // about 11 km
+    for (int i = 0; i < 200; ++i) {
+        const double mid = (lo + hi) / 2;
+        if (get_distance(lat, lng, lat + sign * mid, lng) >= target - 0.05) {
+            hi = mid;
+        } else {
+            lo = mid;
+        }
+    }
+    const double out = lat + sign * hi;
+    if (std::fabs(get_distance(lat, lng, out, lng) - target) > 1e-6) {
+        throw std::runtime_error("no latitude at exactly that distance");
+    }
+    return out;
+}
+
+void free_queue(LinkQueue& q) {
+    if (q == nullptr) {
+        return;
+    }
+    Qnode* n = q->front;
+    while (n != nullptr) {
+        Qnode* next = n->next;
+        delete n;
+        n = next;
+    }
+    delete q;
+    q = nullptr;
 }
 
 std::string run_build(int& result) {

@@ -5,6 +5,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "edog/e_dog_source_date.h"
 
 namespace test {
 
@@ -32,6 +35,21 @@ bool file_exists(const std::string& name);
 
 // Runs the build in the working directory and returns what it printed.
 std::string run_build(int& result);
+
+// A camera record with the given code and position; other fields zero but
+// DirType and Speed.
+E_DOG_DATA camera(const std::string& code, double lat, double lng, int dirtype = 1, int speed = 60,
+                  int idex = 0);
+
+// Writes `records` as a data file, in the order given.
+void write_records(const std::string& name, const std::vector<E_DOG_DATA>& records);
+
+// The latitude north (positive `metres`) or south of `lat` at which
+// get_distance from (lat, lng) is exactly `metres` (a multiple of 0.1).
+double lat_at_distance(double lat, double lng, double metres);
+
+// Frees a queue made by LinkQueueInit, entries and all, and nulls `q`.
+void free_queue(LinkQueue& q);
 
 struct ProcessResult {
     int exit_status = -1;  // -1 when the process did not exit normally
