@@ -44,7 +44,7 @@ void scan_back(std::FILE* f, double lati, double longi, double tmp_distance, E_D
     if (pos < 0) {
         return;
     }
-    const long h = static_cast<long>(pos / static_cast<off_t>(e_dog::kRecordSize));
+    const long h = pos / static_cast<off_t>(e_dog::kRecordSize);
     const long first = h >= kScanWindow ? h - kScanWindow : 0;
     if (!e_dog::seek_record(f, first)) {
         return;
@@ -184,11 +184,18 @@ E_DOG_DATA e_dog_binary_search_by_file(double longi, double lati, int file_size,
         } else {
             return rt;
         }
+        const long previous = mid;
         mid = (start + end) / 2;
         if (!e_dog::seek_record(fp_e_dog, mid)) {
             return rt;
         }
         if (++probes >= probe_limit) {
+            return rt;
+        }
+        // The same record again (start = mid, end = mid + 1) gives the same
+        // outcome on every probe until the probe limit ends the search; end it
+        // now, with the file at the same position.
+        if (mid == previous) {
             return rt;
         }
     }

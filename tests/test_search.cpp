@@ -231,6 +231,18 @@ TEST_F(SearchTest, BisectProbeWithTheSameCodeButFarEndsTheSearch) {
     expect_miss(bisect());
 }
 
+TEST_F(SearchTest, BisectMissBetweenTwoRecordsEndsOnTheLowerOne) {
+    // No record has the query's code; the bisection narrows to records 499
+    // and 500 and keeps probing 499. It ends there, not 500,000 probes later.
+    std::vector<E_DOG_DATA> recs = laid_out(1000, 500);
+    recs[500] = test::camera("z500", kLat, kFarLng, 1, 10, 500);
+    open(recs);
+    const Outcome o = bisect();
+    expect_miss(o);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(std::ftell(fp_e_dog), 499 * 56);
+}
+
 TEST_F(SearchTest, BisectSmallFilesAndOutOfRangeCodes) {
     open({on_meridian(south(5000.0), 1, 10, 1), on_meridian(north(5000.0), 1, 10, 2)});
     Outcome o = bisect();
