@@ -117,6 +117,9 @@ void e_dog_quick_sort(GPSNode* head, GPSNode* tail);
 int e_dog_init();
 // Closes the data file; harmless when it is not open.
 void e_dog_exit();
+// Offers the code of every record of the data file, in file order, to the
+// string table (CHashAlgo_Init first): 0, or -1 when the file cannot be opened.
+int e_dog_hash_to_file();
 
 // The prefix index queue.
 LinkQueue LinkQueueInit();  // nullptr when memory runs out

@@ -171,22 +171,30 @@ ProcessResult run_process(const std::string& exe, const std::string& dir,
     return res;
 }
 
-ChildResult run_in_child(const std::function<int()>& body) {
+ChildResult run_in_child(const std::function<int()>& body, const std::string& input) {
     std::array<int, 2> pipe_fds{};
-    if (::pipe(pipe_fds.data()) != 0) {
+    std::array<int, 2> in_fds{};
+    if (::pipe(pipe_fds.data()) != 0 || ::pipe(in_fds.data()) != 0) {
         throw std::runtime_error("pipe failed");
     }
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::close(pipe_fds[0]);
-        if (::dup2(pipe_fds[1], 1) < 0) {
+        ::close(in_fds[1]);
+        if (::dup2(pipe_fds[1], 1) < 0 || ::dup2(in_fds[0], 0) < 0) {
             ::_exit(127);
         }
         const int rc = body();
         std::fflush(nullptr);
         ::_exit(rc);
     }
+    ::close(in_fds[0]);
+    // The input is small; it fits the pipe before the child reads any of it.
+    if (!input.empty() && ::write(in_fds[1], input.data(), input.size()) < 0) {
+        throw std::runtime_error("write failed");
+    }
+    ::close(in_fds[1]);
     ::close(pipe_fds[1]);
     ChildResult res;
     res.out = read_all(pipe_fds[0]);

@@ -66,9 +66,9 @@ struct ChildResult {
     long max_rss_kb = 0;
 };
 
-// Runs `body` in a forked child of this process with standard output captured;
-// the child exits with what `body` returns.
-ChildResult run_in_child(const std::function<int()>& body);
+// Runs `body` in a forked child of this process with standard output captured
+// and `input` as its standard input; the child exits with what `body` returns.
+ChildResult run_in_child(const std::function<int()>& body, const std::string& input = "");
 
 }  // namespace test
 

@@ -1,0 +1,23 @@
+// Feeds the code of every record of the data file into the string table.
+#include <cstdio>
+
+#include "edog/e_dog_internal.h"
+#include "edog/e_dog_record.h"
+#include "edog/e_dog_source_date.h"
+#include "hash/HashAlgo.h"
+
+int e_dog_hash_to_file() {
+    // A stream of its own, read-only: the lookup stream is not touched.
+    const e_dog::UniqueFile in(std::fopen(e_dog_datafile, "rb"));
+    if (!in) {
+        std::printf("########## e_dog_write_list_to_file open input file: %s fail!\n",
+                    e_dog_datafile);
+        return -1;
+    }
+    E_DOG_DATA rec{};
+    while (e_dog::read_record(in.get(), rec)) {
+        // Every code is offered in file order; a full table refuses it.
+        (void)CHashAlgo_SetHashTable(e_dog::code_text(rec).text);
+    }
+    return 0;
+}
