@@ -32,6 +32,12 @@ void take(const E_DOG_DATA& rec, double d, E_DOG_DATA& rt, E_DOG_LCD* lcd) {
     lcd->result = 0;
 }
 
+void take_if_qualifies(const E_DOG_DATA& rec, double d, E_DOG_DATA& rt, E_DOG_LCD* lcd) {
+    if (qualifies(rec)) {
+        take(rec, d, rt, lcd);
+    }
+}
+
 double distance_to(double lati, double longi, const E_DOG_DATA& rec) {
     return get_distance(lati, longi, rec.Gps_lat, rec.Gps_lng);
 }
@@ -54,11 +60,17 @@ void scan_back(std::FILE* f, double lati, double longi, double tmp_distance, E_D
         const double d = distance_to(lati, longi, rec);
         if (d < tmp_distance) {
             tmp_distance = d;
-            if (qualifies(rec)) {
-                take(rec, d, rt, lcd);
-            }
+            take_if_qualifies(rec, d, rt, lcd);
         }
     }
+}
+
+// A probe within the radius: taken if it qualifies, then the records just
+// before it are looked at for a nearer one.
+void settle_hit(std::FILE* f, double lati, double longi, const E_DOG_DATA& hit, double d,
+                E_DOG_DATA& rt, E_DOG_LCD* lcd) {
+    take_if_qualifies(hit, d, rt, lcd);
+    scan_back(f, lati, longi, d, rt, lcd);
 }
 
 }  // namespace
@@ -89,9 +101,7 @@ E_DOG_DATA e_dog_search_by_info_file(double lati, double longi, ElemType ral, in
             continue;
         }
         tmp_distance = d;
-        if (qualifies(tdate)) {
-            take(tdate, d, rt, p_lcd_rt);
-        }
+        take_if_qualifies(tdate, d, rt, p_lcd_rt);
     }
     return rt;
 }
@@ -131,9 +141,7 @@ E_DOG_DATA e_dog_binary_search_by_file(double longi, double lati, int file_size,
     }
     double d = distance_to(lati, longi, tdate);
     if (d <= kRadiusM) {
-        if (qualifies(tdate)) {
-            take(tdate, d, rt, p_lcd_rt);
-        }
+        take_if_qualifies(tdate, d, rt, p_lcd_rt);
         return rt;
     }
 
@@ -147,10 +155,7 @@ E_DOG_DATA e_dog_binary_search_by_file(double longi, double lati, int file_size,
     }
     d = distance_to(lati, longi, tdate);
     if (d <= kRadiusM) {
-        if (qualifies(tdate)) {
-            take(tdate, d, rt, p_lcd_rt);
-        }
-        scan_back(fp_e_dog, lati, longi, d, rt, p_lcd_rt);
+        settle_hit(fp_e_dog, lati, longi, tdate, d, rt, p_lcd_rt);
         return rt;
     }
 
@@ -170,10 +175,7 @@ E_DOG_DATA e_dog_binary_search_by_file(double longi, double lati, int file_size,
         }
         d = distance_to(lati, longi, tdate);
         if (d <= kRadiusM) {
-            if (qualifies(tdate)) {
-                take(tdate, d, rt, p_lcd_rt);
-            }
-            scan_back(fp_e_dog, lati, longi, d, rt, p_lcd_rt);
+            settle_hit(fp_e_dog, lati, longi, tdate, d, rt, p_lcd_rt);
             return rt;
         }
         const int c = e_dog::compare_codes(code, tdate.encode_str);
