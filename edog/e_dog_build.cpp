@@ -90,6 +90,12 @@ int import_list(std::FILE* list, NodePool& pool) {
                     data.encode_str);
         std::memset(buf, 0, sizeof buf);
     }
+    if (std::ferror(list) != 0) {
+        // A list that cannot be read to its end must not replace the data
+        // file with a shortened one.
+        std::printf("########## create_e_dog_heaplist read input file: %s fail!\n", e_dog_usrfile);
+        return -1;
+    }
     std::puts("=========== decode file OK!");
     return 0;
 }

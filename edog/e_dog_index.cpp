@@ -83,6 +83,20 @@ ElemType LinkQueueOut(LinkQueue Q) {
     return out;
 }
 
+void e_dog::free_queue(LinkQueue& q) {
+    if (q == nullptr) {
+        return;
+    }
+    const Qnode* n = q->front;
+    while (n != nullptr) {
+        const Qnode* next = n->next;
+        delete n;
+        n = next;
+    }
+    delete q;
+    q = nullptr;
+}
+
 void e_dog_build_file_index() {
     const e_dog::UniqueFile fout(std::fopen(e_dog_datafile, "rb"));
     if (!fout) {

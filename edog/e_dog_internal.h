@@ -48,6 +48,11 @@ bool scan_camera_line(const char* line, E_DOG_DATA& data);
 // Orders two stored codes as strcmp does, never reading past their 12 bytes.
 int compare_codes(const char* a, const char* b);
 
+// Frees a queue made by LinkQueueInit, its entries and its sentinel, and sets
+// `q` to nullptr. The program itself keeps its index to the end; this is for
+// callers that build more than one.
+void free_queue(LinkQueue& q);
+
 // The whole build with a node pool of `pool_nodes` nodes (head included).
 int build_data_file(std::uint32_t pool_nodes);
 

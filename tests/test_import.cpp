@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstring>
 #include <string>
 
@@ -162,6 +164,18 @@ TEST_F(Import, MissingListFailsAndKeepsTheOldDataFile) {
     EXPECT_EQ(out, "########## create_e_dog_heaplist open input file: speedcam22.txt fail!\n");
     EXPECT_EQ(e_dog_list_size, 77U);
     EXPECT_EQ(test::read_file("DATA_T.BIN"), "old contents");
+}
+
+TEST_F(Import, UnreadableListFailsAndKeepsTheOldDataFile) {
+    ASSERT_EQ(::mkdir("speedcam22.txt", 0755), 0);  // opens, but every read fails
+    test::write_file("DATA_T.BIN", "old contents");
+    int result = 0;
+    const std::string out = test::run_build(result);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(out, std::string(kHead) +
+                       "########## create_e_dog_heaplist read input file: speedcam22.txt fail!\n");
+    EXPECT_EQ(test::read_file("DATA_T.BIN"), "old contents");
+    EXPECT_EQ(edog_heap_buffer_addr, nullptr);
 }
 
 TEST_F(Import, FullPoolFailsWithAMessageAndWritesNothing) {

@@ -46,11 +46,11 @@ class Index : public ::testing::Test {
 protected:
     void SetUp() override {
         e_dog_exit();
-        test::free_queue(q_header);
+        e_dog::free_queue(q_header);
     }
     void TearDown() override {
         e_dog_exit();
-        test::free_queue(q_header);
+        e_dog::free_queue(q_header);
     }
 
     // Writes the records, opens the file for lookup and builds the index.
@@ -144,7 +144,7 @@ TEST_F(Index, TruncatedLastRecordIsNotIndexed) {
     build({"gcn2000000"});
     std::string bytes = test::read_file("DATA_T.BIN") + "z";
     test::write_file("DATA_T.BIN", bytes);  // 57 bytes
-    test::free_queue(q_header);
+    e_dog::free_queue(q_header);
     e_dog_build_file_index();
     EXPECT_EQ(entries(q_header), (std::vector<Entry>{{0, "gcn2"}}));
     EXPECT_EQ(q_header->file_size, 1);
@@ -168,7 +168,7 @@ TEST(IndexSearch, MissingQueueOrCode) {
     EXPECT_EQ(search(q, nullptr).result.cunt, -1);
     EXPECT_EQ(search(q, nullptr).out, "");
     EXPECT_EQ(traverse(nullptr), "=========== i: 0 \n");
-    test::free_queue(q);
+    e_dog::free_queue(q);
 }
 
 TEST(IndexSearch, ShortCodesMatchOnlyTheSameShortPrefix) {
@@ -191,7 +191,7 @@ TEST(IndexSearch, ShortCodesMatchOnlyTheSameShortPrefix) {
     s = search(q, "gcn2");
     EXPECT_EQ(s.result.index, 2);
     EXPECT_EQ(s.result.cunt, 3);
-    test::free_queue(q);
+    e_dog::free_queue(q);
 }
 
 TEST(Queue, FirstInFirstOut) {
@@ -233,7 +233,7 @@ TEST(Queue, FirstInFirstOut) {
     LinkQueueEnter(q, raw);
     EXPECT_STREQ(q->font_str, "qqqqqqq");
     LinkQueueEnter(nullptr, raw);  // no queue: nothing happens
-    test::free_queue(q);
+    e_dog::free_queue(q);
 }
 
 }  // namespace

@@ -103,20 +103,6 @@ double lat_at_distance(double lat, double lng, double metres) {
     return out;
 }
 
-void free_queue(LinkQueue& q) {
-    if (q == nullptr) {
-        return;
-    }
-    Qnode* n = q->front;
-    while (n != nullptr) {
-        Qnode* next = n->next;
-        delete n;
-        n = next;
-    }
-    delete q;
-    q = nullptr;
-}
-
 std::string run_build(int& result) {
     testing::internal::CaptureStdout();
     result = e_dog_updata_tsk();

@@ -48,9 +48,6 @@ void write_records(const std::string& name, const std::vector<E_DOG_DATA>& recor
 // get_distance from (lat, lng) is exactly `metres` (a multiple of 0.1).
 double lat_at_distance(double lat, double lng, double metres);
 
-// Frees a queue made by LinkQueueInit, entries and all, and nulls `q`.
-void free_queue(LinkQueue& q);
-
 struct ProcessResult {
     int exit_status = -1;  // -1 when the process did not exit normally
     std::string out;
