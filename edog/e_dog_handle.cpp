@@ -34,6 +34,7 @@ int e_dog_init() {
     e_dog_list_size = static_cast<std::uint32_t>(records);
     if (e_dog_list_size != 0) {
         e_dog_run_flag = 1;
+        e_dog::nearest_attach(fp_e_dog, e_dog_list_size);
         return 0;
     }
     e_dog_run_flag = 0;
@@ -44,6 +45,7 @@ int e_dog_init() {
 }
 
 void e_dog_exit() {
+    e_dog::nearest_detach();
     if (fp_e_dog != nullptr) {
         (void)std::fclose(fp_e_dog);
     }

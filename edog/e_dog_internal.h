@@ -53,6 +53,11 @@ int compare_codes(const char* a, const char* b);
 // callers that build more than one.
 void free_queue(LinkQueue& q);
 
+// Gives the nearest-camera search the data file just opened for lookup, with
+// its number of whole records; and takes it away again when it is closed.
+void nearest_attach(std::FILE* f, std::uint32_t records);
+void nearest_detach();
+
 // The whole build with a node pool of `pool_nodes` nodes (head included).
 int build_data_file(std::uint32_t pool_nodes);
 

@@ -142,4 +142,12 @@ E_DOG_DATA e_dog_search_by_info_file(double lati, double longi, ElemType ral, in
                                      E_DOG_LCD* p_lcd_rt);
 void printf_E_DOG_DATA(E_DOG_DATA tdata);
 
+// The camera with DirType 1 to 5 nearest to (lati, longi) and strictly closer
+// than `radius_m` metres by get_distance, over the whole open data file; of
+// equally near cameras the earlier record. Fills result, limit_speed and
+// distance_val like the other searches and leaves cur_speed alone. Speed -1
+// and result -1 when there is none, when the module is not open, or for a
+// radius that is not positive and finite or a position out of range.
+E_DOG_DATA e_dog_search_nearest(double lati, double longi, double radius_m, E_DOG_LCD* p_lcd_rt);
+
 #endif  // EDOG_E_DOG_SOURCE_DATE_H
