@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "edog/e_dog_source_date.h"
 
@@ -52,6 +53,17 @@ int compare_codes(const char* a, const char* b);
 // `q` to nullptr. The program itself keeps its index to the end; this is for
 // callers that build more than one.
 void free_queue(LinkQueue& q);
+
+// Degree intervals that hold every position within `radius_m` metres of
+// (lat, lng) by get_distance, with a margin for its rounding: one latitude
+// interval and one or two longitude intervals (two across longitude ±180).
+struct ReachBox {
+    double lat_lo;
+    double lat_hi;
+    std::pair<double, double> lng[2];
+    std::size_t lng_count;
+};
+ReachBox reach_box(double lat, double lng, double radius_m);
 
 // Gives the nearest-camera search the data file just opened for lookup, with
 // its number of whole records; and takes it away again when it is closed.

@@ -83,10 +83,21 @@ std::uint64_t interleave(std::uint64_t lng_idx, std::uint64_t lat_idx, int bits)
     return spread(lng_idx) | (spread(lat_idx) << 1U);
 }
 
+// 2^n for the axis bit counts a code can have (0 to 32).
+constexpr std::array<double, 33> kPow2 = [] {
+    std::array<double, 33> t{};
+    double v = 1.0;
+    for (double& e : t) {
+        e = v;
+        v *= 2;
+    }
+    return t;
+}();
+
 // Cell index of a coordinate along an axis of `n` bits spanning [lo, lo+span],
 // held inside the axis.
 std::int64_t cell_index(double v, double lo, double span, int n) {
-    const double cells = std::ldexp(1.0, n);
+    const double cells = kPow2[static_cast<std::size_t>(n)];
     const double f = std::floor((v - lo) / span * cells);
     if (!(f >= 0.0)) {
         return 0;
@@ -102,17 +113,12 @@ struct IndexRange {
     std::int64_t hi;  // inclusive
 };
 
-// The area that can hold a camera within the radius, as degree intervals: one
-// latitude interval and one or two longitude intervals (two across ±180).
-struct SearchBox {
-    double lat_lo;
-    double lat_hi;
-    std::array<std::pair<double, double>, 2> lng{};
-    std::size_t lng_count = 0;
-};
+using SearchBox = e_dog::ReachBox;
 
-SearchBox search_box(double lat, double lng, double radius_m) {
-    SearchBox box{};
+}  // namespace
+
+e_dog::ReachBox e_dog::reach_box(double lat, double lng, double radius_m) {
+    ReachBox box{};
     const double theta = (radius_m + kMarginM) / kEarthRadiusM;  // in the formula's radians
     const double dlat = theta * 180.0 / kPiShort * (1 + 1e-9) + kEdgeEps;
     box.lat_lo = std::max(-90.0, lat - dlat);
@@ -150,6 +156,8 @@ SearchBox search_box(double lat, double lng, double radius_m) {
     }
     return box;
 }
+
+namespace {
 
 // The box's cell index ranges at a code length of `bits` bits.
 struct CellRanges {
@@ -241,8 +249,8 @@ bool code_value(const char (&code)[12], std::uint64_t& value) {
 
 // True when (lat, lng) lies in the closed box of the 10-character cell.
 bool position_in_cell(std::uint64_t value, double lat, double lng) {
-    const double lat_step = std::ldexp(180.0, -lat_bits(kCodeBits));
-    const double lng_step = std::ldexp(360.0, -lng_bits(kCodeBits));
+    const double lat_step = 180.0 / kPow2[static_cast<std::size_t>(lat_bits(kCodeBits))];
+    const double lng_step = 360.0 / kPow2[static_cast<std::size_t>(lng_bits(kCodeBits))];
     const auto lat_idx = static_cast<double>(compact(value));
     const auto lng_idx = static_cast<double>(compact(value >> 1U));
     const double south = -90.0 + lat_idx * lat_step;
@@ -285,11 +293,17 @@ struct Best {
 };
 
 void consider(std::uint32_t i, double lati, double longi, double radius_m, Best& best) {
-    const E_DOG_DATA rec = record_at(i);
-    if (!takeable(rec)) {
+    e_dog::Spot spot{};
+    if (mapped.bytes != nullptr) {
+        spot = e_dog::decode_spot(mapped.bytes + static_cast<std::size_t>(i) * kRecordSize);
+    } else {
+        const E_DOG_DATA rec = record_at(i);
+        spot = {rec.Gps_lat, rec.Gps_lng, rec.DirType};
+    }
+    if (spot.dirtype < 1 || spot.dirtype > 5) {
         return;
     }
-    const double d = get_distance(lati, longi, rec.Gps_lat, rec.Gps_lng);
+    const double d = get_distance(lati, longi, spot.lat, spot.lng);
     // Records come in file order, so a tie keeps the earlier one.
     if (d < radius_m && d < best.distance) {
         best.distance = d;
@@ -304,7 +318,7 @@ void scan_all(double lati, double longi, double radius_m, Best& best) {
 }
 
 void search_indexed(double lati, double longi, double radius_m, Best& best) {
-    const SearchBox box = search_box(lati, longi, radius_m);
+    const SearchBox box = e_dog::reach_box(lati, longi, radius_m);
     // The finest code length whose cells cover the box in a few ranges.
     int chars = 1;
     for (int p = kCodeChars; p >= 1; --p) {
@@ -315,10 +329,15 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
     }
     const int bits = 5 * chars;
     const CellRanges cells = cell_ranges(box, bits);
+    if (cells.cell_count() > 64) {
+        scan_all(lati, longi, radius_m, best);  // cannot happen: one character has 32 cells
+        return;
+    }
     const CellRanges fine = cell_ranges(box, kCodeBits);
 
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> key_ranges;
-    key_ranges.reserve(cells.cell_count());
+    // At most 4 x 8 cells at one character, fewer at the precision chosen.
+    std::array<std::pair<std::uint64_t, std::uint64_t>, 64> key_ranges{};
+    std::size_t n_ranges = 0;
     const unsigned shift = static_cast<unsigned>(64 - bits);
     for (std::int64_t la = cells.lat.lo; la <= cells.lat.hi; ++la) {
         for (std::size_t r = 0; r < cells.lng_count; ++r) {
@@ -326,18 +345,18 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
                 const std::uint64_t prefix = interleave(static_cast<std::uint64_t>(lo),
                                                         static_cast<std::uint64_t>(la), bits);
                 const std::uint64_t first = prefix << shift;
-                // The last cell's range ends at the top of the key space.
                 const std::uint64_t last = first | ((std::uint64_t{1} << shift) - 1);
-                key_ranges.emplace_back(first, last);
+                key_ranges[n_ranges++] = {first, last};
             }
         }
     }
-    std::sort(key_ranges.begin(), key_ranges.end());
+    std::sort(key_ranges.begin(), key_ranges.begin() + static_cast<std::ptrdiff_t>(n_ranges));
 
     const std::uint64_t* keys = mapped.keys.get();
     const std::uint64_t* end = keys + mapped.records;
     const std::uint64_t* at = keys;
-    for (const auto& [first, last] : key_ranges) {
+    for (std::size_t r = 0; r < n_ranges; ++r) {
+        const auto& [first, last] = key_ranges[r];
         at = std::lower_bound(at, end, first);
         for (; at != end && *at <= last; ++at) {
             const std::uint64_t key = *at;

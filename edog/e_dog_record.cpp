@@ -94,6 +94,10 @@ E_DOG_DATA decode_record(const unsigned char* bytes) {
     return rec;
 }
 
+Spot decode_spot(const unsigned char* bytes) {
+    return {get_f64(bytes + kOffLat), get_f64(bytes + kOffLng), get_i32(bytes + kOffDirType)};
+}
+
 bool read_record(std::FILE* f, E_DOG_DATA& rec) {
     RecordBytes bytes{};
     if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) {

@@ -33,6 +33,14 @@ RecordBytes encode_record(const E_DOG_DATA& rec);
 // copied as its 12 bytes, terminated or not.
 E_DOG_DATA decode_record(const unsigned char* bytes);
 
+// The fields a distance search needs, read from the 56 bytes at `bytes`.
+struct Spot {
+    double lat;
+    double lng;
+    s32 dirtype;
+};
+Spot decode_spot(const unsigned char* bytes);
+
 // Reads the next whole record from `f` into `rec`. A read of fewer than 56
 // bytes counts as the end of the file: false, `rec` unchanged.
 bool read_record(std::FILE* f, E_DOG_DATA& rec);

@@ -1,0 +1,76 @@
+#include "bench/lookup_data.h"
+
+#include <cstdio>
+
+#include "edog/e_dog_internal.h"
+#include "edog/e_dog_record.h"
+#include "geo/geohash.h"
+
+namespace bench {
+
+namespace {
+constexpr double kMetresPerDegree = 111319.5;
+}  // namespace
+
+std::vector<E_DOG_DATA> make_cameras(std::size_t count, bool clustered, std::mt19937_64& rng) {
+    std::uniform_real_distribution<double> lat(-55.0, 70.0);
+    std::uniform_real_distribution<double> lng(-180.0, 180.0);
+    std::vector<Position> cities(300);
+    for (Position& c : cities) {
+        c = {lat(rng), lng(rng)};
+    }
+    std::uniform_int_distribution<std::size_t> city(0, cities.size() - 1);
+    std::normal_distribution<double> spread(0.0, 0.1);
+    std::uniform_int_distribution<int> dirtype(0, 5);
+
+    std::vector<E_DOG_DATA> cams(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        E_DOG_DATA& c = cams[i];
+        c = E_DOG_DATA{};
+        if (clustered) {
+            const Position& centre = cities[city(rng)];
+            c.Gps_lat = std::clamp(centre.lat + spread(rng), -89.0, 89.0);
+            c.Gps_lng = std::clamp(centre.lng + spread(rng), -180.0, 180.0);
+        } else {
+            c.Gps_lat = lat(rng);
+            c.Gps_lng = lng(rng);
+        }
+        c.Idex = static_cast<INT32>(i);
+        c.DirType = dirtype(rng);
+        c.Speed = 60;
+        std::snprintf(c.encode_str, sizeof c.encode_str, "%s",
+                      geohash_encode(c.Gps_lat, c.Gps_lng, e_dog::kCodePrecision));
+    }
+    std::stable_sort(cams.begin(), cams.end(), [](const E_DOG_DATA& a, const E_DOG_DATA& b) {
+        return e_dog::compare_codes(a.encode_str, b.encode_str) < 0;
+    });
+    return cams;
+}
+
+bool write_data_file(const std::string& path, const std::vector<E_DOG_DATA>& cams) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        return false;
+    }
+    bool ok = true;
+    for (const E_DOG_DATA& c : cams) {
+        const e_dog::RecordBytes b = e_dog::encode_record(c);
+        ok = ok && std::fwrite(b.data(), 1, b.size(), f) == b.size();
+    }
+    return std::fclose(f) == 0 && ok;
+}
+
+std::vector<Position> make_queries(const std::vector<E_DOG_DATA>& cams, std::size_t n,
+                                   std::mt19937_64& rng) {
+    std::uniform_int_distribution<std::size_t> pick(0, cams.size() - 1);
+    std::uniform_real_distribution<double> off(-600.0 / kMetresPerDegree, 600.0 / kMetresPerDegree);
+    std::vector<Position> out(n);
+    for (Position& p : out) {
+        const E_DOG_DATA& c = cams[pick(rng)];
+        p = {std::clamp(c.Gps_lat + off(rng), -90.0, 90.0),
+             std::clamp(c.Gps_lng + off(rng), -180.0, 180.0)};
+    }
+    return out;
+}
+
+}  // namespace bench

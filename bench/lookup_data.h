@@ -1,0 +1,53 @@
+// Large data files and query positions shared by the lookup benchmarks.
+#ifndef BENCH_LOOKUP_DATA_H
+#define BENCH_LOOKUP_DATA_H
+
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "edog/e_dog_source_date.h"
+
+namespace bench {
+
+struct Position {
+    double lat;
+    double lng;
+};
+
+// `count` cameras sorted by code as the build writes them: uniform over the
+// inhabited latitudes, or around 300 city centres (normal spread of 0.1
+// degree, about 11 km). DirType is uniform over 0 to 5; Idex is unique.
+std::vector<E_DOG_DATA> make_cameras(std::size_t count, bool clustered, std::mt19937_64& rng);
+
+bool write_data_file(const std::string& path, const std::vector<E_DOG_DATA>& cams);
+
+// Positions within about 600 m (in each coordinate) of random cameras.
+std::vector<Position> make_queries(const std::vector<E_DOG_DATA>& cams, std::size_t n,
+                                   std::mt19937_64& rng);
+
+// Runs `search` over every query `runs` times; the median rate in queries
+// per second.
+template <typename Search>
+double median_rate(const std::vector<Position>& queries, int runs, Search search) {
+    std::vector<double> rates;
+    for (int r = 0; r < runs; ++r) {
+        const auto start = std::chrono::steady_clock::now();
+        for (const Position& q : queries) {
+            search(q);
+        }
+        const double secs =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        rates.push_back(static_cast<double>(queries.size()) / secs);
+    }
+    std::sort(rates.begin(), rates.end());
+    return rates[rates.size() / 2];
+}
+
+}  // namespace bench
+
+#endif  // BENCH_LOOKUP_DATA_H
