@@ -1,12 +1,16 @@
 // The data-file readers on arbitrary file bytes and query positions: open,
-// index build and listing, index search, both searches, hash export.
+// index build and listing, index search, the three searches (the nearest
+// search checked against a scan of every record), hash export.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "edog/e_dog_internal.h"
+#include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
 #include "fuzz/fuzz_support.h"
+#include "geo/distance.h"
 #include "geo/geohash.h"
 #include "hash/HashAlgo.h"
 
@@ -32,11 +36,35 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     return 0;
 }
 
-// Input: latitude, longitude (doubles), a bucket (two int32), a record count
-// for the bisection (int32), then the bytes of the data file.
+// The nearest search's answer by definition: every whole record in file order.
+long brute_force(const std::uint8_t* file, std::size_t size, double lat, double lng, double radius,
+                 double& best_d) {
+    long best = -1;
+    best_d = radius;
+    const bool position_ok = lat >= -90.0 && lat <= 90.0 && lng >= -180.0 && lng <= 180.0;
+    if (!position_ok || !(radius > 0.0) || !std::isfinite(radius)) {
+        return -1;
+    }
+    for (std::size_t i = 0; i + 56 <= size; i += 56) {
+        const E_DOG_DATA rec = e_dog::decode_record(file + i);
+        if (rec.DirType < 1 || rec.DirType > 5) {
+            continue;
+        }
+        const double d = get_distance(lat, lng, rec.Gps_lat, rec.Gps_lng);
+        if (d < best_d) {
+            best_d = d;
+            best = static_cast<long>(i / 56);
+        }
+    }
+    return best;
+}
+
+// Input: latitude, longitude, radius (doubles), a bucket (two int32), a
+// record count for the bisection (int32), then the bytes of the data file.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto lat = fuzz::take<double>(data, size);
     const auto lng = fuzz::take<double>(data, size);
+    const auto radius = fuzz::take<double>(data, size);
     const auto any_index = fuzz::take<std::int32_t>(data, size);
     const auto any_cunt = fuzz::take<std::int32_t>(data, size);
     const auto any_size = fuzz::take<std::int32_t>(data, size);
@@ -76,6 +104,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_answer(found, lcd, 801);
     found = e_dog_binary_search_by_file(lng, lat, any_size, &lcd);
     check_answer(found, lcd, 801);
+
+    double want_d = 0.0;
+    const long want = brute_force(data, size, lat, lng, radius, want_d);
+    found = e_dog_search_nearest(lat, lng, radius, &lcd);
+    if (want < 0) {
+        fuzz::require(lcd.result == -1 && found.Speed == -1, "nearest: none, as every record says");
+    } else {
+        const E_DOG_DATA w = e_dog::decode_record(data + static_cast<std::size_t>(want) * 56);
+        fuzz::require(lcd.result == 0, "nearest: finds the camera every record says");
+        fuzz::require(
+            std::memcmp(&found, &w, 20) == 0 && std::memcmp(&found.Gps_lat, &w.Gps_lat, 16) == 0,
+            "nearest: the same camera as every record says");
+        fuzz::require(lcd.distance_val == static_cast<int>(want_d), "nearest: its distance");
+    }
 
     (void)e_dog_hash_to_file();
     CHashAlgo_Init(16);  // empties the table for the next input
