@@ -32,7 +32,7 @@ constexpr double kPiShort = 3.1415926;     // the distance formula's pi
 constexpr double kEarthRadiusM = 6378137.0;
 constexpr double kMarginM = 1.0;      // covers the formula's 0.1 m rounding
 constexpr double kEdgeEps = 1e-9;     // degrees, covers floating error at edges
-constexpr std::size_t kMaxCells = 8;  // cells per query at the chosen precision
+constexpr std::size_t kMaxCells = 4;  // cells per query at the chosen precision
 
 // Alphabet value of each byte, -1 for bytes outside it.
 constexpr std::array<std::int8_t, 256> kCharValue = [] {
@@ -319,13 +319,22 @@ void scan_all(double lati, double longi, double radius_m, Best& best) {
 
 void search_indexed(double lati, double longi, double radius_m, Best& best) {
     const SearchBox box = e_dog::reach_box(lati, longi, radius_m);
-    // The finest code length whose cells cover the box in a few ranges.
-    int chars = 1;
-    for (int p = kCodeChars; p >= 1; --p) {
-        if (cell_ranges(box, 5 * p).cell_count() <= kMaxCells) {
-            chars = p;
-            break;
-        }
+    // The finest code length whose cells cover the box in a few ranges. Cells
+    // smaller than half the box in either direction cannot, so the search
+    // starts where they are at least that large.
+    double width = 0.0;
+    for (std::size_t i = 0; i < box.lng_count; ++i) {
+        width += box.lng[i].second - box.lng[i].first;
+    }
+    const double height = box.lat_hi - box.lat_lo;
+    int chars = kCodeChars;
+    while (chars > 1 &&
+           (180.0 / kPow2[static_cast<std::size_t>(lat_bits(5 * chars))] * 2 < height ||
+            360.0 / kPow2[static_cast<std::size_t>(lng_bits(5 * chars))] * 2 < width)) {
+        --chars;
+    }
+    while (chars > 1 && cell_ranges(box, 5 * chars).cell_count() > kMaxCells) {
+        --chars;
     }
     const int bits = 5 * chars;
     const CellRanges cells = cell_ranges(box, bits);
