@@ -1,7 +1,6 @@
 // The database build: text camera list -> sorted binary data file.
 #include <unistd.h>
 
-#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
