@@ -17,12 +17,12 @@ for t in "${targets[@]}"; do
   mkdir -p "$work"
   if [ -d "$root/fuzz/regressions/$t" ]; then
     echo "== fuzz_$t: regression inputs"
-    "$bin" -close_fd_mask=3 "$root/fuzz/regressions/$t"/*
+    "$bin" -close_fd_mask=3 -artifact_prefix="$work-" "$root/fuzz/regressions/$t"/*
   fi
   echo "== fuzz_$t: ${seconds}s"
   log="$work.log"
   set +e
-  "$bin" -close_fd_mask=3 -max_total_time="$seconds" -print_final_stats=1 \
+  "$bin" -close_fd_mask=3 -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$work-" \
     "$work" "$root/fuzz/corpus/$t" >"$log" 2>&1
   rc=$?
   set -e
