@@ -34,13 +34,14 @@ constexpr double kMarginM = 1.0;      // covers the formula's 0.1 m rounding
 constexpr double kEdgeEps = 1e-9;     // degrees, covers floating error at edges
 constexpr std::size_t kMaxCells = 4;  // cells per query at the chosen precision
 
-// Alphabet value of each byte, -1 for bytes outside it.
-constexpr std::array<std::int8_t, 256> kCharValue = [] {
-    std::array<std::int8_t, 256> t{};
-    t.fill(-1);
+// Alphabet value of each byte; kNotInAlphabet for bytes outside it.
+constexpr std::uint8_t kNotInAlphabet = 32;
+constexpr std::array<std::uint8_t, 256> kCharValue = [] {
+    std::array<std::uint8_t, 256> t{};
+    t.fill(kNotInAlphabet);
     constexpr char alphabet[] = "0123456789bcdefghjkmnpqrstuvwxyz";
-    for (int i = 0; i < 32; ++i) {
-        t[static_cast<unsigned char>(alphabet[i])] = static_cast<std::int8_t>(i);
+    for (std::uint8_t i = 0; i < 32; ++i) {
+        t[static_cast<unsigned char>(alphabet[i])] = i;
     }
     return t;
 }();
@@ -238,8 +239,8 @@ bool takeable(const E_DOG_DATA& rec) {
 bool code_value(const char (&code)[12], std::uint64_t& value) {
     value = 0;
     for (int c = 0; c < kCodeChars; ++c) {
-        const int v = kCharValue[static_cast<unsigned char>(code[c])];
-        if (v < 0) {
+        const std::uint8_t v = kCharValue[static_cast<unsigned char>(code[c])];
+        if (v == kNotInAlphabet) {
             return false;
         }
         value = (value << 5U) | static_cast<std::uint64_t>(v);

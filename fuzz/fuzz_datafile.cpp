@@ -1,6 +1,7 @@
 // The data-file readers on arbitrary file bytes and query positions: open,
 // index build and listing, index search, the three searches (the nearest
 // search checked against a scan of every record), hash export.
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -113,9 +114,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         const E_DOG_DATA w = e_dog::decode_record(data + static_cast<std::size_t>(want) * 56);
         fuzz::require(lcd.result == 0, "nearest: finds the camera every record says");
-        fuzz::require(
-            std::memcmp(&found, &w, 20) == 0 && std::memcmp(&found.Gps_lat, &w.Gps_lat, 16) == 0,
-            "nearest: the same camera as every record says");
+        const bool same =
+            found.Idex == w.Idex && found.Direction == w.Direction && found.Type == w.Type &&
+            found.DirType == w.DirType && found.Speed == w.Speed &&
+            std::bit_cast<std::uint64_t>(found.Gps_lat) ==
+                std::bit_cast<std::uint64_t>(w.Gps_lat) &&
+            std::bit_cast<std::uint64_t>(found.Gps_lng) == std::bit_cast<std::uint64_t>(w.Gps_lng);
+        fuzz::require(same, "nearest: the same camera as every record says");
         fuzz::require(lcd.distance_val == static_cast<int>(want_d), "nearest: its distance");
     }
 
