@@ -1,6 +1,10 @@
 #include "bench/lookup_data.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_record.h"
@@ -11,6 +15,21 @@ namespace bench {
 namespace {
 constexpr double kMetresPerDegree = 111319.5;
 }  // namespace
+
+bool prepare(int argc, char* argv[], const char* default_dir, Args& args) {
+    args.count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : args.count;
+    args.queries = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : args.queries;
+    args.runs = argc > 3 ? std::atoi(argv[3]) : args.runs;
+    args.dir = argc > 4 ? argv[4] : default_dir;
+    ::mkdir(args.dir.c_str(), 0755);
+    if (args.count == 0 || args.queries == 0 || args.runs < 1 || ::chdir(args.dir.c_str()) != 0 ||
+        std::freopen("/dev/null", "w", stdout) == nullptr) {
+        std::fprintf(stderr, "cannot prepare %s (COUNT, QUERIES and RUNS must be positive)\n",
+                     args.dir.c_str());
+        return false;
+    }
+    return true;
+}
 
 std::vector<E_DOG_DATA> make_cameras(std::size_t count, bool clustered, std::mt19937_64& rng) {
     std::uniform_real_distribution<double> lat(-55.0, 70.0);

@@ -30,6 +30,19 @@ bool write_data_file(const std::string& path, const std::vector<E_DOG_DATA>& cam
 std::vector<Position> make_queries(const std::vector<E_DOG_DATA>& cams, std::size_t n,
                                    std::mt19937_64& rng);
 
+// Command line of the lookup benchmarks: [COUNT [QUERIES [RUNS [DIR]]]].
+struct Args {
+    std::size_t count = 1000000;
+    std::size_t queries = 2000;
+    int runs = 5;
+    std::string dir;
+};
+
+// Reads the arguments, enters DIR (made if missing) and sends standard
+// output, where the searches print their lines, to /dev/null. False, with a
+// message on standard error, when that fails.
+bool prepare(int argc, char* argv[], const char* default_dir, Args& args);
+
 // Runs `search` over every query `runs` times; the median rate in queries
 // per second.
 template <typename Search>

@@ -7,8 +7,6 @@
 //   nearest_bench [COUNT [QUERIES [RUNS [DIR]]]]
 //
 // The searches' own lines go to /dev/null; the report goes to standard error.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -133,15 +131,13 @@ void tally(Tally& t, long got, long want) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const std::size_t count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
-    const std::size_t n_queries = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 2000;
-    const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
-    const std::string work = argc > 4 ? argv[4] : "nearest-bench-work";
-    ::mkdir(work.c_str(), 0755);
-    if (::chdir(work.c_str()) != 0 || std::freopen("/dev/null", "w", stdout) == nullptr) {
-        std::fprintf(stderr, "cannot prepare %s\n", work.c_str());
+    bench::Args args;
+    if (!bench::prepare(argc, argv, "nearest-bench-work", args)) {
         return 1;
     }
+    const std::size_t count = args.count;
+    const std::size_t n_queries = args.queries;
+    const int runs = args.runs;
     std::fprintf(stderr, "cameras: %zu, queries: %zu, runs: %d, radius %.0f m (median of runs)\n",
                  count, n_queries, runs, kRadius);
 
