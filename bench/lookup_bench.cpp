@@ -57,16 +57,11 @@ int main(int argc, char* argv[]) {
                  n_queries, runs);
     std::fprintf(stderr, "%-10s %-34s %14s %8s\n", "file", "search", "queries/s", "hits");
     for (const bool clustered : {false, true}) {
-        std::mt19937_64 rng(clustered ? 2 : 1);
-        const std::vector<E_DOG_DATA> cams = bench::make_cameras(count, clustered, rng);
-        if (!bench::write_data_file(e_dog_datafile, cams)) {
-            std::fprintf(stderr, "cannot write the data file\n");
+        bench::LookupFile file;
+        if (!bench::open_lookup_file(args, clustered, file)) {
             return 1;
         }
-        const std::vector<Position> queries = bench::make_queries(cams, n_queries, rng);
-        e_dog_exit();
-        (void)e_dog_init();
-        e_dog_build_file_index();
+        const std::vector<Position>& queries = file.queries;
         const char* name = clustered ? "clustered" : "uniform";
         const int size = static_cast<int>(e_dog_list_size);
 

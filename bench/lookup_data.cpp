@@ -31,6 +31,21 @@ bool prepare(int argc, char* argv[], const char* default_dir, Args& args) {
     return true;
 }
 
+bool open_lookup_file(const Args& args, bool clustered, LookupFile& file) {
+    std::mt19937_64 rng(clustered ? 2 : 1);
+    file.cams = make_cameras(args.count, clustered, rng);
+    if (!write_data_file(e_dog_datafile, file.cams)) {
+        std::fprintf(stderr, "cannot write the data file\n");
+        return false;
+    }
+    file.queries = make_queries(file.cams, args.queries, rng);
+    e_dog_exit();
+    (void)e_dog_init();
+    e_dog::free_queue(q_header);
+    e_dog_build_file_index();
+    return true;
+}
+
 std::vector<E_DOG_DATA> make_cameras(std::size_t count, bool clustered, std::mt19937_64& rng) {
     std::uniform_real_distribution<double> lat(-55.0, 70.0);
     std::uniform_real_distribution<double> lng(-180.0, 180.0);

@@ -43,6 +43,18 @@ struct Args {
 // message on standard error, when that fails.
 bool prepare(int argc, char* argv[], const char* default_dir, Args& args);
 
+// One benchmark file: its cameras in file order and the query positions.
+struct LookupFile {
+    std::vector<E_DOG_DATA> cams;
+    std::vector<Position> queries;
+};
+
+// Makes the clustered or uniform file of `args.count` cameras (same seed,
+// same file every time), writes it as the data file, opens it for lookup
+// and builds the prefix index. False, with a message, when it cannot be
+// written.
+bool open_lookup_file(const Args& args, bool clustered, LookupFile& file);
+
 // Runs `search` over every query `runs` times; the median rate in queries
 // per second.
 template <typename Search>

@@ -143,23 +143,18 @@ int main(int argc, char* argv[]) {
 
     for (const bool clustered : {true, false}) {
         const char* name = clustered ? "clustered" : "uniform";
-        std::mt19937_64 rng(clustered ? 2 : 1);
-        const std::vector<E_DOG_DATA> cams = bench::make_cameras(count, clustered, rng);
-        if (!bench::write_data_file(e_dog_datafile, cams)) {
-            std::fprintf(stderr, "cannot write the data file\n");
+        bench::LookupFile file;
+        if (!bench::open_lookup_file(args, clustered, file)) {
             return 1;
         }
-        const std::vector<Position> queries = bench::make_queries(cams, n_queries, rng);
+        const std::vector<E_DOG_DATA>& cams = file.cams;
+        const std::vector<Position>& queries = file.queries;
         AnswerIndex index_of;
         index_of.by_idex.assign(cams.size(), -1);
         for (std::size_t i = 0; i < cams.size(); ++i) {
             index_of.by_idex[static_cast<std::size_t>(cams[i].Idex)] = static_cast<long>(i);
         }
 
-        e_dog_exit();
-        (void)e_dog_init();
-        e_dog::free_queue(q_header);
-        e_dog_build_file_index();
         const int size = static_cast<int>(e_dog_list_size);
 
         // The first search builds the key array.
