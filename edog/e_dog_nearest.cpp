@@ -3,17 +3,14 @@
 // bit), and range searches over the keys for the Geohash cells that can hold
 // a camera within the radius.
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_record.h"
