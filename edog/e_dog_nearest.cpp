@@ -25,6 +25,7 @@ constexpr int kCodeChars = 10;
 constexpr int kCodeBits = 5 * kCodeChars;  // 50
 constexpr int kKeyShift = 64 - kCodeBits;  // the code sits in the top 50 bits
 constexpr std::uint64_t kTakeable = 1;     // DirType 1 to 5, finite position
+constexpr std::uint64_t kKeyLowBits = (std::uint64_t{1} << kKeyShift) - 1;
 constexpr double kPiShort = 3.1415926;     // the distance formula's pi
 constexpr double kEarthRadiusM = 6378137.0;
 constexpr double kMarginM = 1.0;      // covers the formula's 0.1 m rounding
@@ -186,20 +187,6 @@ CellRanges cell_ranges(const SearchBox& box, int bits) {
     return r;
 }
 
-bool in_ranges(const CellRanges& r, std::uint64_t lat_idx, std::uint64_t lng_idx) {
-    const auto la = static_cast<std::int64_t>(lat_idx);
-    if (la < r.lat.lo || la > r.lat.hi) {
-        return false;
-    }
-    const auto lo = static_cast<std::int64_t>(lng_idx);
-    for (std::size_t i = 0; i < r.lng_count; ++i) {
-        if (lo >= r.lng[i].lo && lo <= r.lng[i].hi) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // The open data file as the search sees it.
 struct Mapped {
     int fd = -1;                           // the lookup stream's descriptor
@@ -302,8 +289,8 @@ void consider(std::uint32_t i, double lati, double longi, double radius_m, Best&
         return;
     }
     const double d = get_distance(lati, longi, spot.lat, spot.lng);
-    // Records come in file order, so a tie keeps the earlier one.
-    if (d < radius_m && d < best.distance) {
+    // Candidates may come out of file order: a tie keeps the earlier record.
+    if (d < radius_m && (d < best.distance || (d == best.distance && i < best.index))) {
         best.distance = d;
         best.index = i;
     }
@@ -313,6 +300,172 @@ void scan_all(double lati, double longi, double radius_m, Best& best) {
     for (std::uint32_t i = 0; i < mapped.records; ++i) {
         consider(i, lati, longi, radius_m, best);
     }
+}
+
+// The box's fine cell ranges tested on keys directly: masking a key to the
+// bits of one axis keeps that axis's order, so each range is two compares.
+class KeyBox {
+public:
+    explicit KeyBox(const CellRanges& fine) : lng_count_(fine.lng_count) {
+        lat_ = {axis_key(fine.lat.lo, false), axis_key(fine.lat.hi, false)};
+        for (std::size_t i = 0; i < lng_count_; ++i) {
+            lng_[i] = {axis_key(fine.lng[i].lo, true), axis_key(fine.lng[i].hi, true)};
+        }
+    }
+
+    [[nodiscard]] bool holds(std::uint64_t key) const {
+        const std::uint64_t la = key & kLatKeyMask;
+        if (la < lat_.first || la > lat_.second) {
+            return false;
+        }
+        const std::uint64_t lo = key & kLngKeyMask;
+        for (std::size_t i = 0; i < lng_count_; ++i) {
+            if (lo >= lng_[i].first && lo <= lng_[i].second) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    // Latitude bits sit at the even code bits, longitude bits at the odd ones.
+    static constexpr std::uint64_t kLatKeyMask = 0x5555555555555555ULL >> (64 - kCodeBits)
+                                                 << kKeyShift;
+    static constexpr std::uint64_t kLngKeyMask = kLatKeyMask << 1U;
+
+    static std::uint64_t axis_key(std::int64_t idx, bool lng) {
+        const std::uint64_t bits = spread(static_cast<std::uint64_t>(idx));
+        return (lng ? bits << 1U : bits) << kKeyShift;
+    }
+
+    std::pair<std::uint64_t, std::uint64_t> lat_{};
+    std::array<std::pair<std::uint64_t, std::uint64_t>, 2> lng_{};
+    std::size_t lng_count_;
+};
+
+// A lower bound of get_distance from the position to any point of a fine
+// cell, so that most candidates are dismissed without reading their record.
+// The bound is used only where the box neither wraps nor touches longitude
+// +-180 (no difference there exceeds 180 degrees); elsewhere it is 0.
+class DistanceFloor {
+public:
+    DistanceFloor(const SearchBox& box, double lat, double lng) : lat_(lat), lng_(lng) {
+        active_ = box.lng_count == 1 && box.lng[0].first > -180.0 && box.lng[0].second < 180.0;
+        // Candidate cells reach at most one fine cell beyond the box, so the
+        // band widened by far more than that bounds their latitudes.
+        const double phi = std::max(std::fabs(box.lat_lo), std::fabs(box.lat_hi)) + 1e-3;
+        cos_product_ = phi < 90.0 ? std::cos(rad(lat)) * std::cos(rad(phi)) : 0.0;
+    }
+
+    [[nodiscard]] double below(std::uint64_t value) const {
+        if (!active_) {
+            return 0.0;
+        }
+        const double south = -90.0 + static_cast<double>(compact(value)) * kLatStep;
+        const double west = -180.0 + static_cast<double>(compact(value >> 1U)) * kLngStep;
+        const double dlat = std::max({0.0, south - lat_, lat_ - (south + kLatStep)});
+        const double dlng = std::max({0.0, west - lng_, lng_ - (west + kLngStep)});
+        // Half-angles in the formula's radians; sin(x)^2 >= x^2 (1 - x^2/3)
+        // and asin(y) >= y, so this stays below the haversine distance.
+        const double a = dlat * kPiShort / 360.0;
+        const double b = dlng * kPiShort / 360.0;
+        const double h = a * a * (1 - a * a / 3) + cos_product_ * b * b * (1 - b * b / 3);
+        // Slack for the formula's rounding to 0.1 m and floating error.
+        return 2 * kEarthRadiusM * std::sqrt(h) * (1 - 1e-9) - 0.1;
+    }
+
+private:
+    static constexpr double kLatStep = 180.0 / (1U << 25U);
+    static constexpr double kLngStep = 360.0 / (1U << 25U);
+
+    double lat_;
+    double lng_;
+    double cos_product_;
+    bool active_;
+};
+
+// Candidates of one query, measured nearest bound first: once a bound exceeds
+// the best distance found, no later candidate can be nearer.
+class Candidates {
+public:
+    void add(double floor, std::uint32_t index, double lati, double longi, double radius_m,
+             Best& best) {
+        if (floor > best.distance) {
+            return;
+        }
+        if (count_ == items_.size()) {
+            flush(lati, longi, radius_m, best);
+        }
+        items_[count_++] = {floor, index};
+    }
+
+    void flush(double lati, double longi, double radius_m, Best& best) {
+        const auto end = items_.begin() + static_cast<std::ptrdiff_t>(count_);
+        std::sort(items_.begin(), end);
+        for (auto it = items_.begin(); it != end && it->first <= best.distance; ++it) {
+            consider(it->second, lati, longi, radius_m, best);
+        }
+        count_ = 0;
+    }
+
+private:
+    std::array<std::pair<double, std::uint32_t>, 64> items_{};
+    std::size_t count_ = 0;
+};
+
+// The fine indices of the coarse cell `idx` (coarse = fine >> shift) that
+// lie in `fine`; empty when lo > hi.
+IndexRange clip(IndexRange fine, std::int64_t idx, unsigned shift) {
+    const std::int64_t first = idx << shift;
+    const std::int64_t last = ((idx + 1) << shift) - 1;
+    return {std::max(first, fine.lo), std::min(last, fine.hi)};
+}
+
+// The smallest range holding both; empty ranges (lo > hi) add nothing.
+IndexRange hull(IndexRange a, IndexRange b) {
+    if (a.lo > a.hi) {
+        return b;
+    }
+    if (b.lo > b.hi) {
+        return a;
+    }
+    return {std::min(a.lo, b.lo), std::max(a.hi, b.hi)};
+}
+
+// The first of `n` keys from `base` that is not below `first`. The probe
+// chain runs without branches and fetches both possible next probes ahead,
+// so the cache misses of a large key array overlap instead of queueing.
+const std::uint64_t* find_first(const std::uint64_t* base, std::size_t n, std::uint64_t first) {
+    if (n == 0) {
+        return base;
+    }
+    while (n > 1) {
+        const std::size_t half = n / 2;
+        __builtin_prefetch(base + half / 2);
+        __builtin_prefetch(base + half + half / 2);
+        base = base[half] < first ? base + half : base;
+        n -= half;
+    }
+    return base + (*base < first ? 1 : 0);
+}
+
+// The first key at or after `at` that is not below `first`, searched in
+// steps that double from `at`: the cells of one query lie close together in
+// the file, so this touches far fewer cache lines than a bisection of the
+// rest of the keys.
+const std::uint64_t* gallop(const std::uint64_t* at, const std::uint64_t* end,
+                            std::uint64_t first) {
+    std::size_t step = 1;
+    const std::uint64_t* below = at;  // every key before `below` + 1 is below `first`
+    if (at == end || *at >= first) {
+        return at;
+    }
+    while (static_cast<std::size_t>(end - below) > step && below[step] < first) {
+        below += step;
+        step *= 2;
+    }
+    const std::uint64_t* limit = static_cast<std::size_t>(end - below) > step ? below + step : end;
+    return find_first(below + 1, static_cast<std::size_t>(limit - (below + 1)), first);
 }
 
 void search_indexed(double lati, double longi, double radius_m, Best& best) {
@@ -340,43 +493,58 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
         scan_all(lati, longi, radius_m, best);  // cannot happen: one character has 32 cells
         return;
     }
-    const CellRanges fine = cell_ranges(box, kCodeBits);
 
-    // At most 4 x 8 cells at one character, fewer at the precision chosen.
+    // One key range per cell: the part of the cell inside the box at full
+    // precision runs, in code order, from its south-west fine cell to its
+    // north-east one, which trims the cell's range to the box.
+    const CellRanges fine = cell_ranges(box, kCodeBits);
+    const auto lat_shift = static_cast<unsigned>(lat_bits(kCodeBits) - lat_bits(bits));
+    const auto lng_shift = static_cast<unsigned>(lng_bits(kCodeBits) - lng_bits(bits));
     std::array<std::pair<std::uint64_t, std::uint64_t>, 64> key_ranges{};
     std::size_t n_ranges = 0;
-    const unsigned shift = static_cast<unsigned>(64 - bits);
     for (std::int64_t la = cells.lat.lo; la <= cells.lat.hi; ++la) {
+        const IndexRange lat_part = clip(fine.lat, la, lat_shift);
         for (std::size_t r = 0; r < cells.lng_count; ++r) {
             for (std::int64_t lo = cells.lng[r].lo; lo <= cells.lng[r].hi; ++lo) {
-                const std::uint64_t prefix = interleave(static_cast<std::uint64_t>(lo),
-                                                        static_cast<std::uint64_t>(la), bits);
-                const std::uint64_t first = prefix << shift;
-                const std::uint64_t last = first | ((std::uint64_t{1} << shift) - 1);
-                key_ranges[n_ranges++] = {first, last};
+                IndexRange lng_part{1, 0};
+                for (std::size_t f = 0; f < fine.lng_count; ++f) {
+                    lng_part = hull(lng_part, clip(fine.lng[f], lo, lng_shift));
+                }
+                if (lat_part.lo > lat_part.hi || lng_part.lo > lng_part.hi) {
+                    continue;
+                }
+                const auto corner = [](std::int64_t lng_idx, std::int64_t lat_idx) {
+                    return interleave(static_cast<std::uint64_t>(lng_idx),
+                                      static_cast<std::uint64_t>(lat_idx), kCodeBits)
+                           << kKeyShift;
+                };
+                key_ranges[n_ranges++] = {corner(lng_part.lo, lat_part.lo),
+                                          corner(lng_part.hi, lat_part.hi) | kKeyLowBits};
             }
         }
     }
     std::sort(key_ranges.begin(), key_ranges.begin() + static_cast<std::ptrdiff_t>(n_ranges));
 
+    const KeyBox in_box(fine);
+    const DistanceFloor floor(box, lati, longi);
+    Candidates candidates;
     const std::uint64_t* keys = mapped.keys.get();
     const std::uint64_t* end = keys + mapped.records;
     const std::uint64_t* at = keys;
     for (std::size_t r = 0; r < n_ranges; ++r) {
         const auto& [first, last] = key_ranges[r];
-        at = std::lower_bound(at, end, first);
+        at = r == 0 ? find_first(at, static_cast<std::size_t>(end - at), first)
+                    : gallop(at, end, first);
         for (; at != end && *at <= last; ++at) {
             const std::uint64_t key = *at;
-            if ((key & kTakeable) == 0) {
+            if ((key & kTakeable) == 0 || !in_box.holds(key)) {
                 continue;
             }
-            const std::uint64_t value = key >> kKeyShift;
-            if (!in_ranges(fine, compact(value), compact(value >> 1U))) {
-                continue;
-            }
-            consider(static_cast<std::uint32_t>(at - keys), lati, longi, radius_m, best);
+            candidates.add(floor.below(key >> kKeyShift), static_cast<std::uint32_t>(at - keys),
+                           lati, longi, radius_m, best);
         }
     }
+    candidates.flush(lati, longi, radius_m, best);
 }
 
 }  // namespace
