@@ -26,7 +26,7 @@ constexpr int kCodeBits = 5 * kCodeChars;  // 50
 constexpr int kKeyShift = 64 - kCodeBits;  // the code sits in the top 50 bits
 constexpr std::uint64_t kTakeable = 1;     // DirType 1 to 5, finite position
 constexpr std::uint64_t kKeyLowBits = (std::uint64_t{1} << kKeyShift) - 1;
-constexpr double kPiShort = 3.1415926;     // the distance formula's pi
+constexpr double kPiShort = 3.1415926;  // the distance formula's pi
 constexpr double kEarthRadiusM = 6378137.0;
 constexpr double kMarginM = 1.0;      // covers the formula's 0.1 m rounding
 constexpr double kEdgeEps = 1e-9;     // degrees, covers floating error at edges
@@ -330,7 +330,7 @@ public:
 private:
     // Latitude bits sit at the even code bits, longitude bits at the odd ones.
     static constexpr std::uint64_t kLatKeyMask = 0x5555555555555555ULL >> (64 - kCodeBits)
-                                                 << kKeyShift;
+                                                                              << kKeyShift;
     static constexpr std::uint64_t kLngKeyMask = kLatKeyMask << 1U;
 
     static std::uint64_t axis_key(std::int64_t idx, bool lng) {
