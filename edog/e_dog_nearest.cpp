@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -22,9 +25,10 @@ namespace {
 using e_dog::kRecordSize;
 
 constexpr int kCodeChars = 10;
-constexpr int kCodeBits = 5 * kCodeChars;  // 50
-constexpr int kKeyShift = 64 - kCodeBits;  // the code sits in the top 50 bits
-constexpr std::uint64_t kTakeable = 1;     // DirType 1 to 5, finite position
+constexpr int kCodeBits = 5 * kCodeChars;        // 50
+constexpr int kKeyBits = 56;                     // a key is stored in seven bytes
+constexpr int kKeyShift = kKeyBits - kCodeBits;  // the code sits in its top 50 bits
+constexpr std::uint64_t kTakeable = 1;           // DirType 1 to 5, finite position
 constexpr std::uint64_t kKeyLowBits = (std::uint64_t{1} << kKeyShift) - 1;
 constexpr double kPiShort = 3.1415926;  // the distance formula's pi
 constexpr double kEarthRadiusM = 6378137.0;
@@ -187,13 +191,110 @@ CellRanges cell_ranges(const SearchBox& box, int bits) {
     return r;
 }
 
+// The keys of all records in file order, seven bytes each, and every 16th
+// key again in a fence: the fence is small enough to stay in cache, so a key
+// is found with one bisection of the fence and a look into one block of the
+// keys instead of a bisection of the whole array. 7.5 bytes per record.
+class KeyArray {
+public:
+    bool allocate(std::uint32_t n) {
+        n_ = n;
+        blocks_ = (n + kBlock - 1) / kBlock;
+        // One byte more: every key is read as eight bytes.
+        bytes_.reset(new (std::nothrow) unsigned char[std::size_t{n} * kKeyBytes + 1]);
+        fence_.reset(new (std::nothrow) std::uint64_t[blocks_]);
+        if (!bytes_ || !fence_) {
+            *this = KeyArray{};
+            return false;
+        }
+        bytes_[std::size_t{n} * kKeyBytes] = 0;
+        return true;
+    }
+
+    void set(std::uint32_t i, std::uint64_t key) {
+        unsigned char* p = bytes_.get() + std::size_t{i} * kKeyBytes;
+        for (std::size_t b = 0; b < kKeyBytes; ++b) {
+            p[b] = static_cast<unsigned char>(key >> (8 * b));
+        }
+        if (i % kBlock == 0) {
+            fence_[i / kBlock] = key;
+        }
+    }
+
+    [[nodiscard]] std::uint64_t operator[](std::uint32_t i) const {
+        std::uint64_t v = 0;
+        std::memcpy(&v, bytes_.get() + std::size_t{i} * kKeyBytes, sizeof v);
+        if constexpr (std::endian::native == std::endian::big) {
+            v = __builtin_bswap64(v);
+        }
+        return v & kKeyMask;
+    }
+
+    [[nodiscard]] std::uint32_t size() const { return n_; }
+
+    [[nodiscard]] std::size_t memory() const {
+        return bytes_ ? std::size_t{n_} * kKeyBytes + 1 + blocks_ * sizeof(std::uint64_t) : 0;
+    }
+
+    // Where the search for the first key not below `first` starts: the
+    // index after the last fence key below it (0 if none). The key sought is
+    // among the next 16.
+    [[nodiscard]] std::uint32_t block_of(std::uint64_t first) const {
+        // A bisection without branches that fetches both possible next
+        // probes ahead.
+        const std::uint64_t* base = fence_.get();
+        std::size_t len = blocks_;
+        if (len == 0) {
+            return 0;
+        }
+        while (len > 1) {
+            const std::size_t half = len / 2;
+            __builtin_prefetch(base + half / 2);
+            __builtin_prefetch(base + half + half / 2);
+            base = base[half] < first ? base + half : base;
+            len -= half;
+        }
+        const auto below =
+            static_cast<std::uint32_t>(base - fence_.get()) + (*base < first ? 1 : 0);
+        return below == 0 ? 0 : (below - 1) * kBlock + 1;
+    }
+
+    // Asks for the block from `start` to be brought into the cache.
+    void prefetch(std::uint32_t start) const {
+        const unsigned char* p = bytes_.get() + std::size_t{start} * kKeyBytes;
+        __builtin_prefetch(p);
+        __builtin_prefetch(p + (kBlock * kKeyBytes) - 1);
+    }
+
+    // The index of the first key not below `first`, searched from the start
+    // block_of(first) gave (size() if none).
+    [[nodiscard]] std::uint32_t find_from(std::uint32_t start, std::uint64_t first) const {
+        std::uint32_t i = start;
+        const std::uint32_t stop = std::min(start + kBlock, n_);
+        while (i < stop && (*this)[i] < first) {
+            ++i;
+        }
+        return i;
+    }
+
+private:
+    static constexpr std::size_t kKeyBytes = kKeyBits / 8;
+    static constexpr std::uint64_t kKeyMask = (std::uint64_t{1} << kKeyBits) - 1;
+    static constexpr std::uint32_t kBlock = 16;
+
+    std::unique_ptr<unsigned char[]> bytes_;
+    std::unique_ptr<std::uint64_t[]> fence_;
+    std::uint32_t n_ = 0;
+    std::size_t blocks_ = 0;
+};
+
 // The open data file as the search sees it.
 struct Mapped {
     int fd = -1;                           // the lookup stream's descriptor
     const unsigned char* bytes = nullptr;  // the map, or nullptr: records are read with pread
     std::size_t length = 0;
     std::uint32_t records = 0;
-    std::unique_ptr<std::uint64_t[]> keys;  // built on the first search
+    KeyArray keys;  // built on the first search
     bool keys_built = false;
     bool indexed = false;  // false: every search scans all records
 };
@@ -249,8 +350,7 @@ bool position_in_cell(std::uint64_t value, double lat, double lng) {
 void build_keys() {
     mapped.keys_built = true;
     mapped.indexed = false;
-    mapped.keys.reset(new (std::nothrow) std::uint64_t[mapped.records]);
-    if (!mapped.keys) {
+    if (!mapped.keys.allocate(mapped.records)) {
         return;
     }
     std::uint64_t previous = 0;
@@ -258,16 +358,16 @@ void build_keys() {
         const E_DOG_DATA rec = record_at(i);
         std::uint64_t value = 0;
         if (!code_value(rec.encode_str, value) || value < previous) {
-            mapped.keys.reset();
+            mapped.keys = KeyArray{};
             return;
         }
         const bool take = takeable(rec);
         if (take && !position_in_cell(value, rec.Gps_lat, rec.Gps_lng)) {
-            mapped.keys.reset();
+            mapped.keys = KeyArray{};
             return;
         }
         previous = value;
-        mapped.keys[i] = (value << kKeyShift) | (take ? kTakeable : 0);
+        mapped.keys.set(i, (value << kKeyShift) | (take ? kTakeable : 0));
     }
     mapped.indexed = true;
 }
@@ -329,8 +429,8 @@ public:
 
 private:
     // Latitude bits sit at the even code bits, longitude bits at the odd ones.
-    static constexpr std::uint64_t kLatKeyMask = 0x5555555555555555ULL >> (64 - kCodeBits)
-                                                                              << kKeyShift;
+    static constexpr std::uint64_t kLatKeyMask = (0x5555555555555555ULL >> (64 - kCodeBits))
+                                                 << kKeyShift;
     static constexpr std::uint64_t kLngKeyMask = kLatKeyMask << 1U;
 
     static std::uint64_t axis_key(std::int64_t idx, bool lng) {
@@ -367,14 +467,16 @@ public:
         const double dlng = std::max({0.0, west - lng_, lng_ - (west + kLngStep)});
         // Half-angles in the formula's radians; sin(x)^2 >= x^2 (1 - x^2/3)
         // and asin(y) >= y, so this stays below the haversine distance.
-        const double a = dlat * kPiShort / 360.0;
-        const double b = dlng * kPiShort / 360.0;
-        const double h = a * a * (1 - a * a / 3) + cos_product_ * b * b * (1 - b * b / 3);
+        const double a = dlat * kHalfRadian;
+        const double b = dlng * kHalfRadian;
+        const double h = a * a * (1 - a * a * kThird) + cos_product_ * b * b * (1 - b * b * kThird);
         // Slack for the formula's rounding to 0.1 m and floating error.
         return 2 * kEarthRadiusM * std::sqrt(h) * (1 - 1e-9) - 0.1;
     }
 
 private:
+    static constexpr double kHalfRadian = kPiShort / 360.0;  // half of one degree
+    static constexpr double kThird = 1.0 / 3.0;
     static constexpr double kLatStep = 180.0 / (1U << 25U);
     static constexpr double kLngStep = 360.0 / (1U << 25U);
 
@@ -397,6 +499,13 @@ public:
             flush(lati, longi, radius_m, best);
         }
         items_[count_++] = {floor, index};
+        // The nearest so far is likely to be read: start fetching its record.
+        if (floor < lowest_ && mapped.bytes != nullptr) {
+            lowest_ = floor;
+            const unsigned char* rec = mapped.bytes + std::size_t{index} * kRecordSize;
+            __builtin_prefetch(rec);
+            __builtin_prefetch(rec + kRecordSize - 1);
+        }
     }
 
     void flush(double lati, double longi, double radius_m, Best& best) {
@@ -411,6 +520,7 @@ public:
 private:
     std::array<std::pair<double, std::uint32_t>, 64> items_{};
     std::size_t count_ = 0;
+    double lowest_ = std::numeric_limits<double>::infinity();
 };
 
 // The fine indices of the coarse cell `idx` (coarse = fine >> shift) that
@@ -430,42 +540,6 @@ IndexRange hull(IndexRange a, IndexRange b) {
         return a;
     }
     return {std::min(a.lo, b.lo), std::max(a.hi, b.hi)};
-}
-
-// The first of `n` keys from `base` that is not below `first`. The probe
-// chain runs without branches and fetches both possible next probes ahead,
-// so the cache misses of a large key array overlap instead of queueing.
-const std::uint64_t* find_first(const std::uint64_t* base, std::size_t n, std::uint64_t first) {
-    if (n == 0) {
-        return base;
-    }
-    while (n > 1) {
-        const std::size_t half = n / 2;
-        __builtin_prefetch(base + half / 2);
-        __builtin_prefetch(base + half + half / 2);
-        base = base[half] < first ? base + half : base;
-        n -= half;
-    }
-    return base + (*base < first ? 1 : 0);
-}
-
-// The first key at or after `at` that is not below `first`, searched in
-// steps that double from `at`: the cells of one query lie close together in
-// the file, so this touches far fewer cache lines than a bisection of the
-// rest of the keys.
-const std::uint64_t* gallop(const std::uint64_t* at, const std::uint64_t* end,
-                            std::uint64_t first) {
-    std::size_t step = 1;
-    const std::uint64_t* below = at;  // every key before `below` + 1 is below `first`
-    if (at == end || *at >= first) {
-        return at;
-    }
-    while (static_cast<std::size_t>(end - below) > step && below[step] < first) {
-        below += step;
-        step *= 2;
-    }
-    const std::uint64_t* limit = static_cast<std::size_t>(end - below) > step ? below + step : end;
-    return find_first(below + 1, static_cast<std::size_t>(limit - (below + 1)), first);
 }
 
 void search_indexed(double lati, double longi, double radius_m, Best& best) {
@@ -528,20 +602,31 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
     const KeyBox in_box(fine);
     const DistanceFloor floor(box, lati, longi);
     Candidates candidates;
-    const std::uint64_t* keys = mapped.keys.get();
-    const std::uint64_t* end = keys + mapped.records;
-    const std::uint64_t* at = keys;
+    const KeyArray& keys = mapped.keys;
+    const std::uint32_t n = keys.size();
+    // Locate every range in the fence first and fetch its block, so that the
+    // blocks' cache misses overlap.
+    std::array<std::uint32_t, 64> starts{};
+    for (std::size_t r = 0; r < n_ranges; ++r) {
+        starts[r] = keys.block_of(key_ranges[r].first);
+        keys.prefetch(starts[r]);
+    }
+    std::uint32_t at = 0;
     for (std::size_t r = 0; r < n_ranges; ++r) {
         const auto& [first, last] = key_ranges[r];
-        at = r == 0 ? find_first(at, static_cast<std::size_t>(end - at), first)
-                    : gallop(at, end, first);
-        for (; at != end && *at <= last; ++at) {
-            const std::uint64_t key = *at;
+        // Ranges often follow on directly from the one before.
+        if (at == n || keys[at] < first) {
+            at = keys.find_from(starts[r], first);
+        }
+        for (; at != n; ++at) {
+            const std::uint64_t key = keys[at];
+            if (key > last) {
+                break;
+            }
             if ((key & kTakeable) == 0 || !in_box.holds(key)) {
                 continue;
             }
-            candidates.add(floor.below(key >> kKeyShift), static_cast<std::uint32_t>(at - keys),
-                           lati, longi, radius_m, best);
+            candidates.add(floor.below(key >> kKeyShift), at, lati, longi, radius_m, best);
         }
     }
     candidates.flush(lati, longi, radius_m, best);
