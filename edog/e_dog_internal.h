@@ -62,6 +62,8 @@ struct ReachBox {
     double lat_hi;
     std::pair<double, double> lng[2];
     std::size_t lng_count;
+    double cos_lat;   // cosine of the position's latitude, in the formula's radians
+    double cos_band;  // lower bound of the cosine over the latitude band (0 near a pole)
 };
 ReachBox reach_box(double lat, double lng, double radius_m);
 

@@ -131,8 +131,10 @@ e_dog::ReachBox e_dog::reach_box(double lat, double lng, double radius_m) {
     // the haversine sum, so larger longitude differences cannot be in reach.
     double dlng = 360.0;
     const double phi_max = std::max(std::fabs(lat - dlat), std::fabs(lat + dlat));
+    box.cos_lat = std::cos(rad(lat));
+    box.cos_band = phi_max < 90.0 ? std::cos(rad(phi_max)) : 0.0;
     if (phi_max < 90.0 && theta < kPiShort) {
-        const double c = std::cos(rad(lat)) * std::cos(rad(phi_max));
+        const double c = box.cos_lat * box.cos_band;
         const double m = std::sin(theta / 2) / std::sqrt(c);
         if (c > 0.0 && m < 1.0) {
             dlng = 2 * std::asin(m) * 180.0 / kPiShort * (1 + 1e-9) + kEdgeEps;
@@ -445,19 +447,22 @@ private:
 
 // A lower bound of get_distance from the position to any point of a fine
 // cell, so that most candidates are dismissed without reading their record.
-// The bound is used only where the box neither wraps nor touches longitude
-// +-180 (no difference there exceeds 180 degrees); elsewhere it is 0.
+// It is kept as the haversine sum it bounds (`sum`), which orders cells as
+// the distance does, and compared with `limit`, the largest sum of a cell
+// that may still hold a camera within a distance. The bound is used only
+// where the box neither wraps nor touches longitude +-180 (no difference
+// there exceeds 180 degrees); elsewhere every sum is 0.
 class DistanceFloor {
 public:
-    DistanceFloor(const SearchBox& box, double lat, double lng) : lat_(lat), lng_(lng) {
-        active_ = box.lng_count == 1 && box.lng[0].first > -180.0 && box.lng[0].second < 180.0;
-        // Candidate cells reach at most one fine cell beyond the box, so the
-        // band widened by far more than that bounds their latitudes.
-        const double phi = std::max(std::fabs(box.lat_lo), std::fabs(box.lat_hi)) + 1e-3;
-        cos_product_ = phi < 90.0 ? std::cos(rad(lat)) * std::cos(rad(phi)) : 0.0;
-    }
+    DistanceFloor(const SearchBox& box, double lat, double lng)
+        : lat_(lat),
+          lng_(lng),
+          // Candidate cells reach at most one fine cell (1e-7 radians) beyond
+          // the band, and the cosine changes no faster than its argument.
+          cos_product_(box.cos_lat * std::max(0.0, box.cos_band - 1e-6)),
+          active_(box.lng_count == 1 && box.lng[0].first > -180.0 && box.lng[0].second < 180.0) {}
 
-    [[nodiscard]] double below(std::uint64_t value) const {
+    [[nodiscard]] double sum(std::uint64_t value) const {
         if (!active_) {
             return 0.0;
         }
@@ -465,13 +470,17 @@ public:
         const double west = -180.0 + static_cast<double>(compact(value >> 1U)) * kLngStep;
         const double dlat = std::max({0.0, south - lat_, lat_ - (south + kLatStep)});
         const double dlng = std::max({0.0, west - lng_, lng_ - (west + kLngStep)});
-        // Half-angles in the formula's radians; sin(x)^2 >= x^2 (1 - x^2/3)
-        // and asin(y) >= y, so this stays below the haversine distance.
+        // Half-angles in the formula's radians; sin(x)^2 >= x^2 (1 - x^2/3).
         const double a = dlat * kHalfRadian;
         const double b = dlng * kHalfRadian;
-        const double h = a * a * (1 - a * a * kThird) + cos_product_ * b * b * (1 - b * b * kThird);
-        // Slack for the formula's rounding to 0.1 m and floating error.
-        return 2 * kEarthRadiusM * std::sqrt(h) * (1 - 1e-9) - 0.1;
+        return a * a * (1 - a * a * kThird) + cos_product_ * b * b * (1 - b * b * kThird);
+    }
+
+    // asin(y) >= y, so a cell is at least 2 R sqrt(sum) away; the slack
+    // covers the formula's rounding to 0.1 m and floating error.
+    [[nodiscard]] static double limit(double distance) {
+        const double root = (distance + 0.1) / (2 * kEarthRadiusM * (1 - 1e-9));
+        return root * root;
     }
 
 private:
@@ -486,41 +495,68 @@ private:
     bool active_;
 };
 
-// Candidates of one query, measured nearest bound first: once a bound exceeds
-// the best distance found, no later candidate can be nearer.
+// Candidates of one query, measured nearest bound first: once the nearest
+// bound left exceeds the best distance found, no other can be nearer.
 class Candidates {
 public:
-    void add(double floor, std::uint32_t index, double lati, double longi, double radius_m,
-             Best& best) {
-        if (floor > best.distance) {
+    Candidates(double lati, double longi, double radius_m, Best& best)
+        : lati_(lati),
+          longi_(longi),
+          radius_m_(radius_m),
+          best_(best),
+          limit_(DistanceFloor::limit(best.distance)) {}
+
+    void add(double sum, std::uint32_t index) {
+        if (sum > limit_) {
             return;
         }
-        if (count_ == items_.size()) {
-            flush(lati, longi, radius_m, best);
+        if (count_ == kCapacity) {
+            flush();
         }
-        items_[count_++] = {floor, index};
+        sums_[count_] = sum;
+        indices_[count_] = index;
+        ++count_;
         // The nearest so far is likely to be read: start fetching its record.
-        if (floor < lowest_ && mapped.bytes != nullptr) {
-            lowest_ = floor;
+        if (sum < lowest_ && mapped.bytes != nullptr) {
+            lowest_ = sum;
             const unsigned char* rec = mapped.bytes + std::size_t{index} * kRecordSize;
             __builtin_prefetch(rec);
             __builtin_prefetch(rec + kRecordSize - 1);
         }
     }
 
-    void flush(double lati, double longi, double radius_m, Best& best) {
-        const auto end = items_.begin() + static_cast<std::ptrdiff_t>(count_);
-        std::sort(items_.begin(), end);
-        for (auto it = items_.begin(); it != end && it->first <= best.distance; ++it) {
-            consider(it->second, lati, longi, radius_m, best);
+    void flush() {
+        while (count_ > 0) {
+            std::size_t m = 0;
+            for (std::size_t i = 1; i < count_; ++i) {
+                m = sums_[i] < sums_[m] ? i : m;
+            }
+            if (sums_[m] > limit_) {
+                break;
+            }
+            consider(indices_[m], lati_, longi_, radius_m_, best_);
+            limit_ = DistanceFloor::limit(best_.distance);
+            --count_;
+            sums_[m] = sums_[count_];
+            indices_[m] = indices_[count_];
         }
         count_ = 0;
     }
 
 private:
-    std::array<std::pair<double, std::uint32_t>, 64> items_{};
-    std::size_t count_ = 0;
+    static constexpr std::size_t kCapacity = 64;
+
+    double lati_;
+    double longi_;
+    double radius_m_;
+    Best& best_;
+    double limit_;
     double lowest_ = std::numeric_limits<double>::infinity();
+    std::size_t count_ = 0;
+    // Only the first count_ entries are ever read.
+    std::array<double, kCapacity> sums_;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    std::array<std::uint32_t, kCapacity>
+        indices_;  // NOLINT(cppcoreguidelines-pro-type-member-init)
 };
 
 // The fine indices of the coarse cell `idx` (coarse = fine >> shift) that
@@ -601,7 +637,7 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
 
     const KeyBox in_box(fine);
     const DistanceFloor floor(box, lati, longi);
-    Candidates candidates;
+    Candidates candidates(lati, longi, radius_m, best);
     const KeyArray& keys = mapped.keys;
     const std::uint32_t n = keys.size();
     // Locate every range in the fence first and fetch its block, so that the
@@ -626,10 +662,10 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
             if ((key & kTakeable) == 0 || !in_box.holds(key)) {
                 continue;
             }
-            candidates.add(floor.below(key >> kKeyShift), at, lati, longi, radius_m, best);
+            candidates.add(floor.sum(key >> kKeyShift), at);
         }
     }
-    candidates.flush(lati, longi, radius_m, best);
+    candidates.flush();
 }
 
 }  // namespace
