@@ -55,19 +55,26 @@ struct LookupFile {
 // written.
 bool open_lookup_file(const Args& args, bool clustered, LookupFile& file);
 
-// Runs `search` over every query `runs` times; the median rate in queries
-// per second.
+// Runs `search` over every query `runs` times and returns the median rate in
+// queries per second. A run goes over the list again until it has taken at
+// least 0.1 s, so that a fast search is not timed over a millisecond or two,
+// where a single pause of the machine decides the figure.
 template <typename Search>
 double median_rate(const std::vector<Position>& queries, int runs, Search search) {
+    constexpr double kMinRunSeconds = 0.1;
     std::vector<double> rates;
     for (int r = 0; r < runs; ++r) {
         const auto start = std::chrono::steady_clock::now();
-        for (const Position& q : queries) {
-            search(q);
-        }
-        const double secs =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        rates.push_back(static_cast<double>(queries.size()) / secs);
+        std::size_t done = 0;
+        double secs = 0.0;
+        do {
+            for (const Position& q : queries) {
+                search(q);
+            }
+            done += queries.size();
+            secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        } while (secs < kMinRunSeconds);
+        rates.push_back(static_cast<double>(done) / secs);
     }
     std::sort(rates.begin(), rates.end());
     return rates[rates.size() / 2];

@@ -98,17 +98,19 @@ constexpr std::array<double, 33> kPow2 = [] {
 }();
 
 // Cell index of a coordinate along an axis of `n` bits spanning [lo, lo+span],
-// held inside the axis.
+// held inside the axis. Multiplying by the reciprocal may move a coordinate
+// within a rounding error of a cell border to the next cell; callers widen
+// their intervals by far more than that.
 std::int64_t cell_index(double v, double lo, double span, int n) {
     const double cells = kPow2[static_cast<std::size_t>(n)];
-    const double f = std::floor((v - lo) / span * cells);
+    const double f = (v - lo) * (1 / span) * cells;
     if (!(f >= 0.0)) {
         return 0;
     }
     if (f >= cells) {
         return static_cast<std::int64_t>(cells) - 1;
     }
-    return static_cast<std::int64_t>(f);
+    return static_cast<std::int64_t>(f);  // truncation is the floor here
 }
 
 struct IndexRange {
@@ -129,15 +131,24 @@ e_dog::ReachBox e_dog::reach_box(double lat, double lng, double radius_m) {
 
     // Every point of the latitude band is at least cos(band) * |dlng| away in
     // the haversine sum, so larger longitude differences cannot be in reach.
+    // Only bounds are needed, and they come from one sine and cosine: the
+    // band's cosine from the angle sum with cos(d) >= 1 - d^2/2 and
+    // sin(d) <= d, sin(theta/2) <= theta/2, asin(m) <= m / sqrt(1 - m^2).
     double dlng = 360.0;
-    const double phi_max = std::max(std::fabs(lat - dlat), std::fabs(lat + dlat));
-    box.cos_lat = std::cos(rad(lat));
-    box.cos_band = phi_max < 90.0 ? std::cos(rad(phi_max)) : 0.0;
-    if (phi_max < 90.0 && theta < kPiShort) {
-        const double c = box.cos_lat * box.cos_band;
-        const double m = std::sin(theta / 2) / std::sqrt(c);
-        if (c > 0.0 && m < 1.0) {
-            dlng = 2 * std::asin(m) * 180.0 / kPiShort * (1 + 1e-9) + kEdgeEps;
+    const double r = rad(lat);
+    box.cos_lat = std::cos(r);
+    const double sin_abs = std::fabs(std::sin(r));
+    const double d = rad(dlat);
+    box.cos_band = 0.0;
+    if (std::fabs(lat) + dlat < 90.0) {
+        // Less a little more than the floating error of the sum.
+        box.cos_band = std::max(0.0, box.cos_lat * (1 - d * d / 2) - sin_abs * d - 1e-15);
+    }
+    const double c = box.cos_lat * box.cos_band;
+    if (c > 0.0 && theta < kPiShort) {
+        const double m = theta / 2 / std::sqrt(c);
+        if (m < 1.0) {
+            dlng = 2 * m / std::sqrt(1 - m * m) * 180.0 / kPiShort * (1 + 1e-9) + kEdgeEps;
         }
     }
     if (dlng >= 180.0) {
@@ -190,6 +201,19 @@ CellRanges cell_ranges(const SearchBox& box, int bits) {
                     cell_index(box.lng[i].second + kEdgeEps, -180.0, 360.0, nlng)};
     }
     r.lng_count = box.lng_count;
+    return r;
+}
+
+// The same ranges at a code length of `bits` bits: the cells holding the fine
+// cells, found by dropping each axis's low index bits.
+CellRanges coarsen(const CellRanges& fine, int bits) {
+    const auto lat_shift = static_cast<unsigned>(lat_bits(kCodeBits) - lat_bits(bits));
+    const auto lng_shift = static_cast<unsigned>(lng_bits(kCodeBits) - lng_bits(bits));
+    CellRanges r = fine;
+    r.lat = {fine.lat.lo >> lat_shift, fine.lat.hi >> lat_shift};
+    for (std::size_t i = 0; i < r.lng_count; ++i) {
+        r.lng[i] = {fine.lng[i].lo >> lng_shift, fine.lng[i].hi >> lng_shift};
+    }
     return r;
 }
 
@@ -594,11 +618,12 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
             360.0 / kPow2[static_cast<std::size_t>(lng_bits(5 * chars))] * 2 < width)) {
         --chars;
     }
-    while (chars > 1 && cell_ranges(box, 5 * chars).cell_count() > kMaxCells) {
+    const CellRanges fine = cell_ranges(box, kCodeBits);
+    while (chars > 1 && coarsen(fine, 5 * chars).cell_count() > kMaxCells) {
         --chars;
     }
     const int bits = 5 * chars;
-    const CellRanges cells = cell_ranges(box, bits);
+    const CellRanges cells = coarsen(fine, bits);
     if (cells.cell_count() > 64) {
         scan_all(lati, longi, radius_m, best);  // cannot happen: one character has 32 cells
         return;
@@ -607,10 +632,11 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
     // One key range per cell: the part of the cell inside the box at full
     // precision runs, in code order, from its south-west fine cell to its
     // north-east one, which trims the cell's range to the box.
-    const CellRanges fine = cell_ranges(box, kCodeBits);
     const auto lat_shift = static_cast<unsigned>(lat_bits(kCodeBits) - lat_bits(bits));
     const auto lng_shift = static_cast<unsigned>(lng_bits(kCodeBits) - lng_bits(bits));
-    std::array<std::pair<std::uint64_t, std::uint64_t>, 64> key_ranges{};
+    // Only the first n_ranges entries are ever read.
+    std::array<std::pair<std::uint64_t, std::uint64_t>, 64>
+        key_ranges;  // NOLINT(cppcoreguidelines-pro-type-member-init)
     std::size_t n_ranges = 0;
     for (std::int64_t la = cells.lat.lo; la <= cells.lat.hi; ++la) {
         const IndexRange lat_part = clip(fine.lat, la, lat_shift);
@@ -642,7 +668,7 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
     const std::uint32_t n = keys.size();
     // Locate every range in the fence first and fetch its block, so that the
     // blocks' cache misses overlap.
-    std::array<std::uint32_t, 64> starts{};
+    std::array<std::uint32_t, 64> starts;  // NOLINT(cppcoreguidelines-pro-type-member-init)
     for (std::size_t r = 0; r < n_ranges; ++r) {
         starts[r] = keys.block_of(key_ranges[r].first);
         keys.prefetch(starts[r]);
