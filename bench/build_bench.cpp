@@ -57,7 +57,7 @@ Sample run_build_in(const std::string& dir) {
 int main(int argc, char* argv[]) {
     const std::size_t count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1000000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
-    const std::string work = argc > 3 ? argv[3] : "build-bench-work";
+    const std::string work = argc > 3 ? argv[3] : bench::work_dir(argv[0], "build-bench-work");
     ::mkdir(work.c_str(), 0755);
 
     const bench::Order orders[] = {bench::Order::kRandom, bench::Order::kSorted,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -102,6 +103,10 @@ bool write_list(const std::string& path, Order order, std::size_t count, unsigne
                                 c.dirtype, c.direction) > 0;
     }
     return (std::fclose(out) == 0) && ok;
+}
+
+std::string work_dir(const char* argv0, const char* name) {
+    return (std::filesystem::path(argv0).parent_path() / name).string();
 }
 
 }  // namespace bench

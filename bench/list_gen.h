@@ -22,6 +22,10 @@ const char* order_name(Order order);
 // Writes `count` camera lines in `order` to `path`; false on a write error.
 bool write_list(const std::string& path, Order order, std::size_t count, unsigned seed);
 
+// The default working folder `name` of a benchmark: beside the program (in
+// the build folder), so that a run never leaves files in the source tree.
+std::string work_dir(const char* argv0, const char* name);
+
 }  // namespace bench
 
 #endif  // BENCH_LIST_GEN_H

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/list_gen.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_record.h"
 #include "geo/geohash.h"
@@ -20,7 +21,7 @@ bool prepare(int argc, char* argv[], const char* default_dir, Args& args) {
     args.count = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : args.count;
     args.queries = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : args.queries;
     args.runs = argc > 3 ? std::atoi(argv[3]) : args.runs;
-    args.dir = argc > 4 ? argv[4] : default_dir;
+    args.dir = argc > 4 ? argv[4] : work_dir(argv[0], default_dir);
     ::mkdir(args.dir.c_str(), 0755);
     if (args.count == 0 || args.queries == 0 || args.runs < 1 || ::chdir(args.dir.c_str()) != 0 ||
         std::freopen("/dev/null", "w", stdout) == nullptr) {

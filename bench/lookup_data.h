@@ -38,7 +38,8 @@ struct Args {
     std::string dir;
 };
 
-// Reads the arguments, enters DIR (made if missing) and sends standard
+// Reads the arguments, enters DIR (made if missing; by default
+// `default_dir` beside the program) and sends standard
 // output, where the searches print their lines, to /dev/null. False, with a
 // message on standard error, when that fails.
 bool prepare(int argc, char* argv[], const char* default_dir, Args& args);
