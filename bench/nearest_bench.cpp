@@ -244,9 +244,12 @@ int main(int argc, char* argv[]) {
         row("Boost.Geometry R-tree (rstar<16>, packed)", rtree, &rtree_t);
         row("brute force, every record (10 positions)", brute, nullptr);
         std::fprintf(stderr,
-                     "nearest vs R-tree: %.2fx; key array %.1f bytes/camera (heap +%ld KB, built "
-                     "in %.3f s); R-tree heap +%ld KB (%.1f bytes/camera), built in %.3f s\n",
-                     nearest / rtree, 8.0, keys_kb, key_build_s, tree_kb,
+                     "nearest vs R-tree: %.2fx; key array %.2f bytes/camera (%zu bytes; heap +%ld "
+                     "KB, built in %.3f s); R-tree heap +%ld KB (%.1f bytes/camera), built in "
+                     "%.3f s\n",
+                     nearest / rtree,
+                     static_cast<double>(e_dog::nearest_index_bytes()) / static_cast<double>(count),
+                     e_dog::nearest_index_bytes(), keys_kb, key_build_s, tree_kb,
                      static_cast<double>(tree_kb) * 1024.0 / static_cast<double>(count),
                      tree_build_s);
     }

@@ -71,6 +71,9 @@ ReachBox reach_box(double lat, double lng, double radius_m);
 // its number of whole records; and takes it away again when it is closed.
 void nearest_attach(std::FILE* f, std::uint32_t records);
 void nearest_detach();
+// Bytes of memory the nearest-camera search holds beside the file's map: its
+// key array, built on the first search (0 before it or without one).
+std::size_t nearest_index_bytes();
 
 // The whole build with a node pool of `pool_nodes` nodes (head included).
 int build_data_file(std::uint32_t pool_nodes);

@@ -296,7 +296,8 @@ public:
     // block_of(first) gave (size() if none).
     [[nodiscard]] std::uint32_t find_from(std::uint32_t start, std::uint64_t first) const {
         std::uint32_t i = start;
-        const std::uint32_t stop = std::min(start + kBlock, n_);
+        const auto stop =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{start} + kBlock, n_));
         while (i < stop && (*this)[i] < first) {
             ++i;
         }
@@ -711,6 +712,10 @@ void e_dog::nearest_attach(std::FILE* f, std::uint32_t records) {
         mapped.bytes = static_cast<const unsigned char*>(p);
         mapped.length = length;
     }
+}
+
+std::size_t e_dog::nearest_index_bytes() {
+    return mapped.keys.memory();
 }
 
 void e_dog::nearest_detach() {

@@ -288,6 +288,34 @@ TEST_F(Nearest, RefusesBadArgumentsAndAClosedModule) {
     EXPECT_EQ(e_dog_search_nearest(0.0, 0.0, 800.0, &lcd).Speed, -1);
 }
 
+TEST_F(Nearest, RunsOfOneCodeAcrossKeyBlocksInFilesOfEverySize) {
+    // The keys are searched sixteen at a time: files of every size up to a
+    // few blocks, with runs of one place (one code) of every length, some
+    // longer than a block and one longer than the candidates held at once.
+    for (int size = 1; size <= 70; ++size) {
+        std::vector<Camera> cams;
+        while (static_cast<int>(cams.size()) < size) {
+            const int run = size == 70 ? 70 : std::uniform_int_distribution<int>(1, 20)(rng_);
+            const Camera c{45.0 + uniform(-0.01, 0.01), 7.0 + uniform(-0.01, 0.01), 0};
+            for (int i = 0; i < run && static_cast<int>(cams.size()) < size; ++i) {
+                cams.push_back({c.lat, c.lng, dirtype()});
+            }
+        }
+        const std::vector<E_DOG_DATA> recs = open_file(cams);
+        std::vector<Query> queries;
+        for (const Camera& c : cams) {
+            queries.push_back({c.lat, c.lng, 800.0});
+            queries.push_back({c.lat + uniform(-0.005, 0.005), c.lng + uniform(-0.005, 0.005),
+                               uniform(1.0, 900.0)});
+        }
+        expect_agreement(recs, queries);
+        if (HasFailure()) {
+            ADD_FAILURE() << "file of " << size << " records";
+            break;
+        }
+    }
+}
+
 TEST_F(Nearest, DamagedFilesAreScannedWhole) {
     // Out of order, a code that does not match its position, a foreign code,
     // non-finite coordinates: still the brute-force answer.
