@@ -433,25 +433,17 @@ void scan_all(double lati, double longi, double radius_m, Best& best) {
 // bits of one axis keeps that axis's order, so each range is two compares.
 class KeyBox {
 public:
-    explicit KeyBox(const CellRanges& fine) : lng_count_(fine.lng_count) {
-        lat_ = {axis_key(fine.lat.lo, false), axis_key(fine.lat.hi, false)};
-        for (std::size_t i = 0; i < lng_count_; ++i) {
-            lng_[i] = {axis_key(fine.lng[i].lo, true), axis_key(fine.lng[i].hi, true)};
-        }
+    explicit KeyBox(const CellRanges& fine) {
+        lat_ = span(fine.lat, false);
+        lng_[0] = span(fine.lng[0], true);
+        // A single longitude range is simply tested twice.
+        lng_[1] = fine.lng_count > 1 ? span(fine.lng[1], true) : lng_[0];
     }
 
     [[nodiscard]] bool holds(std::uint64_t key) const {
         const std::uint64_t la = key & kLatKeyMask;
-        if (la < lat_.first || la > lat_.second) {
-            return false;
-        }
         const std::uint64_t lo = key & kLngKeyMask;
-        for (std::size_t i = 0; i < lng_count_; ++i) {
-            if (lo >= lng_[i].first && lo <= lng_[i].second) {
-                return true;
-            }
-        }
-        return false;
+        return within(la, lat_) && (within(lo, lng_[0]) || within(lo, lng_[1]));
     }
 
 private:
@@ -460,14 +452,24 @@ private:
                                                  << kKeyShift;
     static constexpr std::uint64_t kLngKeyMask = kLatKeyMask << 1U;
 
-    static std::uint64_t axis_key(std::int64_t idx, bool lng) {
-        const std::uint64_t bits = spread(static_cast<std::uint64_t>(idx));
-        return (lng ? bits << 1U : bits) << kKeyShift;
+    struct Span {
+        std::uint64_t lo;
+        std::uint64_t width;  // hi - lo
+    };
+
+    static Span span(IndexRange r, bool lng) {
+        const auto axis_key = [lng](std::int64_t idx) {
+            const std::uint64_t bits = spread(static_cast<std::uint64_t>(idx));
+            return (lng ? bits << 1U : bits) << kKeyShift;
+        };
+        return {axis_key(r.lo), axis_key(r.hi) - axis_key(r.lo)};
     }
 
-    std::pair<std::uint64_t, std::uint64_t> lat_{};
-    std::array<std::pair<std::uint64_t, std::uint64_t>, 2> lng_{};
-    std::size_t lng_count_;
+    // lo <= v <= lo + width in one unsigned compare.
+    static bool within(std::uint64_t v, Span s) { return v - s.lo <= s.width; }
+
+    Span lat_{};
+    std::array<Span, 2> lng_{};
 };
 
 // A lower bound of get_distance from the position to any point of a fine
@@ -635,9 +637,13 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
     // north-east one, which trims the cell's range to the box.
     const auto lat_shift = static_cast<unsigned>(lat_bits(kCodeBits) - lat_bits(bits));
     const auto lng_shift = static_cast<unsigned>(lng_bits(kCodeBits) - lng_bits(bits));
+    struct KeyRange {
+        std::uint64_t first;
+        std::uint64_t last;
+        std::uint32_t start;  // where the search for `first` starts
+    };
     // Only the first n_ranges entries are ever read.
-    std::array<std::pair<std::uint64_t, std::uint64_t>, 64>
-        key_ranges;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    std::array<KeyRange, 64> key_ranges;  // NOLINT(cppcoreguidelines-pro-type-member-init)
     std::size_t n_ranges = 0;
     for (std::int64_t la = cells.lat.lo; la <= cells.lat.hi; ++la) {
         const IndexRange lat_part = clip(fine.lat, la, lat_shift);
@@ -656,11 +662,19 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
                            << kKeyShift;
                 };
                 key_ranges[n_ranges++] = {corner(lng_part.lo, lat_part.lo),
-                                          corner(lng_part.hi, lat_part.hi) | kKeyLowBits};
+                                          corner(lng_part.hi, lat_part.hi) | kKeyLowBits, 0};
             }
         }
     }
-    std::sort(key_ranges.begin(), key_ranges.begin() + static_cast<std::ptrdiff_t>(n_ranges));
+    // Into code order (the ranges do not overlap); there are only a few.
+    for (std::size_t i = 1; i < n_ranges; ++i) {
+        const KeyRange range = key_ranges[i];
+        std::size_t j = i;
+        for (; j > 0 && key_ranges[j - 1].first > range.first; --j) {
+            key_ranges[j] = key_ranges[j - 1];
+        }
+        key_ranges[j] = range;
+    }
 
     const KeyBox in_box(fine);
     const DistanceFloor floor(box, lati, longi);
@@ -669,17 +683,16 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
     const std::uint32_t n = keys.size();
     // Locate every range in the fence first and fetch its block, so that the
     // blocks' cache misses overlap.
-    std::array<std::uint32_t, 64> starts;  // NOLINT(cppcoreguidelines-pro-type-member-init)
     for (std::size_t r = 0; r < n_ranges; ++r) {
-        starts[r] = keys.block_of(key_ranges[r].first);
-        keys.prefetch(starts[r]);
+        key_ranges[r].start = keys.block_of(key_ranges[r].first);
+        keys.prefetch(key_ranges[r].start);
     }
     std::uint32_t at = 0;
     for (std::size_t r = 0; r < n_ranges; ++r) {
-        const auto& [first, last] = key_ranges[r];
+        const auto [first, last, start] = key_ranges[r];
         // Ranges often follow on directly from the one before.
         if (at == n || keys[at] < first) {
-            at = keys.find_from(starts[r], first);
+            at = keys.find_from(start, first);
         }
         for (; at != n; ++at) {
             const std::uint64_t key = keys[at];
