@@ -1,7 +1,10 @@
 // The exact nearest-camera search: a read-only memory map of the open data
-// file, a key per camera (its code as a 50-bit number and a "may be taken"
-// bit), and range searches over the keys for the Geohash cells that can hold
-// a camera within the radius.
+// file; a key per camera (its code as a 50-bit number and a "may be taken"
+// bit, in seven bytes) with every 16th key again in a fence that stays in
+// cache; range searches over the keys for the parts of the Geohash cells
+// that the radius can reach; and a lower bound of each candidate's distance
+// taken from its key, so that usually only the nearest camera's record is
+// read.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -433,12 +436,10 @@ void scan_all(double lati, double longi, double radius_m, Best& best) {
 // bits of one axis keeps that axis's order, so each range is two compares.
 class KeyBox {
 public:
-    explicit KeyBox(const CellRanges& fine) {
-        lat_ = span(fine.lat, false);
-        lng_[0] = span(fine.lng[0], true);
-        // A single longitude range is simply tested twice.
-        lng_[1] = fine.lng_count > 1 ? span(fine.lng[1], true) : lng_[0];
-    }
+    // A single longitude range is simply tested twice.
+    explicit KeyBox(const CellRanges& fine)
+        : lat_(span(fine.lat, false)),
+          lng_{span(fine.lng[0], true), span(fine.lng[fine.lng_count > 1 ? 1 : 0], true)} {}
 
     [[nodiscard]] bool holds(std::uint64_t key) const {
         const std::uint64_t la = key & kLatKeyMask;
@@ -468,8 +469,8 @@ private:
     // lo <= v <= lo + width in one unsigned compare.
     static bool within(std::uint64_t v, Span s) { return v - s.lo <= s.width; }
 
-    Span lat_{};
-    std::array<Span, 2> lng_{};
+    Span lat_;
+    std::array<Span, 2> lng_;
 };
 
 // A lower bound of get_distance from the position to any point of a fine
