@@ -220,18 +220,19 @@ CellRanges coarsen(const CellRanges& fine, int bits) {
     return r;
 }
 
-// The keys of all records in file order, seven bytes each, and every 16th
-// key again in a fence: the fence is small enough to stay in cache, so a key
-// is found with one bisection of the fence and a look into one block of the
-// keys instead of a bisection of the whole array. 7.5 bytes per record.
+// The keys of all records in file order, seven bytes each, and the first key
+// of every block of 16 after the first block again in a fence: the fence is
+// small enough to stay in cache, so a key is found with one bisection of the
+// fence and a look into one block instead of a bisection of the whole array.
+// At most 7.5 bytes per record (8 for a single record).
 class KeyArray {
 public:
     bool allocate(std::uint32_t n) {
         n_ = n;
-        blocks_ = (n + kBlock - 1) / kBlock;
+        fence_count_ = n == 0 ? 0 : (std::size_t{n} - 1) / kBlock;
         // One byte more: every key is read as eight bytes.
         bytes_.reset(new (std::nothrow) unsigned char[std::size_t{n} * kKeyBytes + 1]);
-        fence_.reset(new (std::nothrow) std::uint64_t[blocks_]);
+        fence_.reset(new (std::nothrow) std::uint64_t[fence_count_]);
         if (!bytes_ || !fence_) {
             *this = KeyArray{};
             return false;
@@ -245,8 +246,8 @@ public:
         for (std::size_t b = 0; b < kKeyBytes; ++b) {
             p[b] = static_cast<unsigned char>(key >> (8 * b));
         }
-        if (i % kBlock == 0) {
-            fence_[i / kBlock] = key;
+        if (i % kBlock == 0 && i > 0) {
+            fence_[i / kBlock - 1] = key;
         }
     }
 
@@ -262,17 +263,17 @@ public:
     [[nodiscard]] std::uint32_t size() const { return n_; }
 
     [[nodiscard]] std::size_t memory() const {
-        return bytes_ ? std::size_t{n_} * kKeyBytes + 1 + blocks_ * sizeof(std::uint64_t) : 0;
+        return bytes_ ? std::size_t{n_} * kKeyBytes + 1 + fence_count_ * sizeof(std::uint64_t) : 0;
     }
 
-    // Where the search for the first key not below `first` starts: the
-    // index after the last fence key below it (0 if none). The key sought is
-    // among the next 16.
+    // Where the search for the first key not below `first` starts: the first
+    // key of the last block whose first key is below it (0 if none). The key
+    // sought is among the next 16, or is the first key of the next block.
     [[nodiscard]] std::uint32_t block_of(std::uint64_t first) const {
-        // A bisection without branches that fetches both possible next
-        // probes ahead.
+        // Fence keys below `first`, counted by a bisection without branches
+        // that fetches both possible next probes ahead.
         const std::uint64_t* base = fence_.get();
-        std::size_t len = blocks_;
+        std::size_t len = fence_count_;
         if (len == 0) {
             return 0;
         }
@@ -285,14 +286,14 @@ public:
         }
         const auto below =
             static_cast<std::uint32_t>(base - fence_.get()) + (*base < first ? 1 : 0);
-        return below == 0 ? 0 : (below - 1) * kBlock + 1;
+        return below * kBlock;
     }
 
-    // Asks for the block from `start` to be brought into the cache.
+    // Asks for the keys from `start` on to be brought into the cache.
     void prefetch(std::uint32_t start) const {
         const unsigned char* p = bytes_.get() + std::size_t{start} * kKeyBytes;
         __builtin_prefetch(p);
-        __builtin_prefetch(p + (kBlock * kKeyBytes) - 1);
+        __builtin_prefetch(p + kBlock * kKeyBytes - 1);
     }
 
     // The index of the first key not below `first`, searched from the start
@@ -315,7 +316,7 @@ private:
     std::unique_ptr<unsigned char[]> bytes_;
     std::unique_ptr<std::uint64_t[]> fence_;
     std::uint32_t n_ = 0;
-    std::size_t blocks_ = 0;
+    std::size_t fence_count_ = 0;
 };
 
 // The open data file as the search sees it.

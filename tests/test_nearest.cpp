@@ -292,6 +292,7 @@ TEST_F(Nearest, RunsOfOneCodeAcrossKeyBlocksInFilesOfEverySize) {
     // The keys are searched sixteen at a time: files of every size up to a
     // few blocks, with runs of one place (one code) of every length, some
     // longer than a block and one longer than the candidates held at once.
+    // The search's memory is checked for every size too.
     for (int size = 1; size <= 70; ++size) {
         std::vector<Camera> cams;
         while (static_cast<int>(cams.size()) < size) {
@@ -309,6 +310,9 @@ TEST_F(Nearest, RunsOfOneCodeAcrossKeyBlocksInFilesOfEverySize) {
                                uniform(1.0, 900.0)});
         }
         expect_agreement(recs, queries);
+        // The search's own memory stays within 8 bytes per camera.
+        EXPECT_GT(e_dog::nearest_index_bytes(), 0U);
+        EXPECT_LE(e_dog::nearest_index_bytes(), 8U * static_cast<std::size_t>(size));
         if (HasFailure()) {
             ADD_FAILURE() << "file of " << size << " records";
             break;
