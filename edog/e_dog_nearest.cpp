@@ -229,7 +229,8 @@ class KeyArray {
 public:
     bool allocate(std::uint32_t n) {
         n_ = n;
-        fence_count_ = n == 0 ? 0 : (std::size_t{n} - 1) / kBlock;
+        const std::size_t blocks = (std::size_t{n} + kBlock - 1) / kBlock;
+        fence_count_ = blocks > 1 ? blocks - 1 : 0;  // none for the first block
         // One byte more: every key is read as eight bytes.
         bytes_.reset(new (std::nothrow) unsigned char[std::size_t{n} * kKeyBytes + 1]);
         fence_.reset(new (std::nothrow) std::uint64_t[fence_count_]);
