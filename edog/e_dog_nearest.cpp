@@ -365,16 +365,24 @@ bool code_value(const char (&code)[12], std::uint64_t& value) {
     return code[kCodeChars] == '\0';
 }
 
-// True when (lat, lng) lies in the closed box of the 10-character cell.
-bool position_in_cell(std::uint64_t value, double lat, double lng) {
-    const double lat_step = 180.0 / kPow2[static_cast<std::size_t>(lat_bits(kCodeBits))];
-    const double lng_step = 360.0 / kPow2[static_cast<std::size_t>(lng_bits(kCodeBits))];
-    const auto lat_idx = static_cast<double>(compact(value));
-    const auto lng_idx = static_cast<double>(compact(value >> 1U));
-    const double south = -90.0 + lat_idx * lat_step;
-    const double west = -180.0 + lng_idx * lng_step;
-    return lat >= south && lat <= south + lat_step && lng >= west && lng <= west + lng_step;
-}
+// The closed box of a 10-character cell. The key validation and the distance
+// bound both take cells from here, so a position found inside its cell by
+// the one is inside the same box for the other.
+struct FineCell {
+    static constexpr double kLatStep = 180.0 / (std::uint64_t{1} << 25U);
+    static constexpr double kLngStep = 360.0 / (std::uint64_t{1} << 25U);
+
+    explicit FineCell(std::uint64_t value)
+        : south(-90.0 + static_cast<double>(compact(value)) * kLatStep),
+          west(-180.0 + static_cast<double>(compact(value >> 1U)) * kLngStep) {}
+
+    [[nodiscard]] bool holds(double lat, double lng) const {
+        return lat >= south && lat <= south + kLatStep && lng >= west && lng <= west + kLngStep;
+    }
+
+    double south;
+    double west;
+};
 
 // Builds the keys. The range searches are exact only for a file whose codes
 // are valid, ascending and agree with the positions; any other file is
@@ -394,7 +402,7 @@ void build_keys() {
             return;
         }
         const bool take = takeable(rec);
-        if (take && !position_in_cell(value, rec.Gps_lat, rec.Gps_lng)) {
+        if (take && !FineCell(value).holds(rec.Gps_lat, rec.Gps_lng)) {
             mapped.keys = KeyArray{};
             return;
         }
@@ -496,10 +504,11 @@ public:
         if (!active_) {
             return 0.0;
         }
-        const double south = -90.0 + static_cast<double>(compact(value)) * kLatStep;
-        const double west = -180.0 + static_cast<double>(compact(value >> 1U)) * kLngStep;
-        const double dlat = std::max({0.0, south - lat_, lat_ - (south + kLatStep)});
-        const double dlng = std::max({0.0, west - lng_, lng_ - (west + kLngStep)});
+        const FineCell cell(value);
+        const double dlat =
+            std::max({0.0, cell.south - lat_, lat_ - (cell.south + FineCell::kLatStep)});
+        const double dlng =
+            std::max({0.0, cell.west - lng_, lng_ - (cell.west + FineCell::kLngStep)});
         // Half-angles in the formula's radians; sin(x)^2 >= x^2 (1 - x^2/3).
         const double a = dlat * kHalfRadian;
         const double b = dlng * kHalfRadian;
@@ -516,8 +525,6 @@ public:
 private:
     static constexpr double kHalfRadian = kPiShort / 360.0;  // half of one degree
     static constexpr double kThird = 1.0 / 3.0;
-    static constexpr double kLatStep = 180.0 / (1U << 25U);
-    static constexpr double kLngStep = 360.0 / (1U << 25U);
 
     double lat_;
     double lng_;
