@@ -3,14 +3,13 @@
 #include <cmath>
 
 namespace {
-constexpr double kPi = 3.1415926;
-constexpr double kEarthRadiusKm = 6378.137;
+using e_dog::kEarthRadiusKm;
 constexpr double kTenthsOfMetrePerKm = 10000.0;
 constexpr double kMetresPerKm = 1000.0;
 }  // namespace
 
 double rad(double d) {
-    return d * kPi / 180.0;
+    return d * e_dog::kFormulaPi / 180.0;
 }
 
 double e_dog::round(double d) {

@@ -2,7 +2,17 @@
 #ifndef GEO_DISTANCE_H
 #define GEO_DISTANCE_H
 
-// Degrees to radians, with pi taken as 3.1415926 throughout.
+namespace e_dog {
+// The formula's constants. Code that bounds distances uses these same values,
+// so its bounds hold for the distances the formula gives.
+inline constexpr double kFormulaPi = 3.1415926;  // pi as every conversion takes it
+inline constexpr double kEarthRadiusKm = 6378.137;
+inline constexpr double kEarthRadiusM = 6378137.0;
+// Distances come back rounded to this many metres.
+inline constexpr double kDistanceResolutionM = 0.1;
+}  // namespace e_dog
+
+// Degrees to radians, with pi taken as e_dog::kFormulaPi throughout.
 double rad(double d);
 
 namespace e_dog {

@@ -4,17 +4,17 @@
 #include <cmath>
 #include <cstring>
 
+#include "geo/geohash_int.h"
+
 namespace {
 
-// The base-32 alphabet, exactly 32 characters with no terminator. Its
-// characters rise in byte order, so codes of equal length sort as their bits.
-constexpr char char_map[32] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'b',
-                               'c', 'd', 'e', 'f', 'g', 'h', 'j', 'k', 'm', 'n', 'p',
-                               'q', 'r', 's', 't', 'u', 'v', 'w', 'x', 'y', 'z'};
+// The base-32 alphabet: 32 characters, then a terminator that is not part of it.
+constexpr const char* char_map = geo::kAlphabet;
+constexpr std::size_t kAlphabetSize = sizeof geo::kAlphabet - 1;
 
 constexpr int kMaxPrecision = 12;
 constexpr int kDefaultPrecision = 6;
-constexpr int kBitsPerChar = 5;
+constexpr int kBitsPerChar = geo::kBitsPerChar;
 constexpr std::size_t kBufSize = 24;
 
 // Indexed [odd length][direction]; direction 0 north, 1 east, 2 south, 3 west.
@@ -52,7 +52,7 @@ unsigned int index_for_char(char c, const char* string) {
     if (string == nullptr) {
         return ~0U;
     }
-    const std::size_t n = (string == char_map) ? sizeof char_map : std::strlen(string);
+    const std::size_t n = (string == char_map) ? kAlphabetSize : std::strlen(string);
     for (std::size_t i = 0; i < n; ++i) {
         if (string[i] == c) {
             return static_cast<unsigned int>(i);

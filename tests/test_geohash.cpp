@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "geo/geohash.h"
+#include "geo/geohash_int.h"
 
 namespace {
 
@@ -109,6 +110,77 @@ TEST(GeohashDecode, CellOfAnEncodedPositionContainsIt) {
         ASSERT_DOUBLE_EQ(c.north - c.south, d.height);
         ASSERT_DOUBLE_EQ(c.east - c.west, d.width);
     }
+}
+
+// The integer cell of an encoded position holds the position and has exactly
+// the bounds that geohash_decode gives, at every precision the search uses,
+// also for positions on cell borders and at the corners of the world.
+TEST(GeohashInteger, CellOfAnEncodedPositionAgreesWithDecode) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> lat(-90.0, 90.0);
+    std::uniform_real_distribution<double> lng(-180.0, 180.0);
+    for (int i = 0; i < 20000; ++i) {
+        double la = lat(rng);
+        double lo = lng(rng);
+        const int precision = 1 + i % 10;
+        if (i % 3 == 0) {  // on a border of a coarser cell
+            const GeoCoord c = geohash_decode(encode(la, lo, 1 + i % precision).c_str());
+            la = (i % 2 == 0) ? c.north : c.south;
+            lo = (i % 4 < 2) ? c.east : c.west;
+        }
+        if (i < 4) {
+            la = (i % 2 == 0) ? 90.0 : -90.0;
+            lo = (i < 2) ? 180.0 : -180.0;
+        }
+        const std::string code = encode(la, lo, precision);
+        std::uint64_t value = 0;
+        ASSERT_TRUE(geo::code_value(code.c_str(), precision, value)) << code;
+        const geo::CellBox cell(value, geo::kBitsPerChar * precision);
+        const GeoCoord c = geohash_decode(code.c_str());
+        ASSERT_EQ(cell.south, c.south) << code;
+        ASSERT_EQ(cell.west, c.west) << code;
+        ASSERT_EQ(cell.south + cell.height, c.north) << code;
+        ASSERT_EQ(cell.west + cell.width, c.east) << code;
+        ASSERT_TRUE(cell.holds(la, lo)) << code << " " << la << "," << lo;
+        // The cell's indices give the value back.
+        const int bits = geo::kBitsPerChar * precision;
+        const std::uint64_t lat_idx = geo::compact(bits % 2 == 0 ? value : value >> 1U);
+        const std::uint64_t lng_idx = geo::compact(bits % 2 == 0 ? value >> 1U : value);
+        ASSERT_EQ(geo::interleave(lng_idx, lat_idx, bits), value) << code;
+    }
+}
+
+TEST(GeohashInteger, CodeValueTakesOnlyWholeCodesOfTheAlphabet) {
+    struct Case {
+        const char* code;
+        int chars;
+        bool ok;
+        std::uint64_t value;
+    };
+    const Case cases[] = {
+        {"0000000000", 10, true, 0},
+        {"zzzzzzzzzz", 10, true, (std::uint64_t{1} << 50U) - 1},
+        {"b", 1, true, 10},
+        {"wx4g0dtf9e", 10, true, 0},    // value checked against the codec below
+        {"wx4g0dtf9", 10, false, 0},    // short
+        {"wx4g0dtf9ee", 10, false, 0},  // long
+        {"wx4g0dtfae", 10, false, 0},   // 'a' is not in the alphabet
+        {"WX4G0DTF9E", 10, false, 0},   // nor are capitals
+    };
+    for (const Case& c : cases) {
+        std::uint64_t v = 99;
+        EXPECT_EQ(geo::code_value(c.code, c.chars, v), c.ok) << c.code;
+        if (c.ok && c.value != 0) {
+            EXPECT_EQ(v, c.value) << c.code;
+        }
+    }
+    std::uint64_t v = 0;
+    ASSERT_TRUE(geo::code_value("wx4g0dtf9e", 10, v));
+    std::string back;
+    for (int shift = 45; shift >= 0; shift -= 5) {
+        back += geo::kAlphabet[(v >> static_cast<unsigned>(shift)) & 31U];
+    }
+    EXPECT_EQ(back, "wx4g0dtf9e");
 }
 
 TEST(GeohashDimensions, HalvingPerBit) {
