@@ -18,8 +18,12 @@
 #include <vector>
 
 #include "bench/lookup_data.h"
+#include "edog/e_dog_answer.h"
 #include "edog/e_dog_internal.h"
+#include "edog/e_dog_nearest.h"
 #include "edog/e_dog_source_date.h"
+#include "edog/nearest_bounds.h"
+#include "edog/reference_scan.h"
 #include "geo/distance.h"
 #include "geo/geohash.h"
 #include <boost/function_output_iterator.hpp>
@@ -39,32 +43,14 @@ using bench::Position;
 constexpr double kRadius = 800.0;
 
 bool takeable(const E_DOG_DATA& c) {
-    return c.DirType >= 1 && c.DirType <= 5 && std::isfinite(c.Gps_lat) && std::isfinite(c.Gps_lng);
+    return e_dog::qualifies(c.DirType) && std::isfinite(c.Gps_lat) && std::isfinite(c.Gps_lng);
 }
 
-// The answer by definition: the first record, in file order, of the nearest
-// qualifying cameras closer than the radius. Records more than the radius
-// away in latitude alone are skipped without measuring (the distance is at
-// least the latitude difference); `every_record` measures them all.
+// The answer by definition; `every_record` measures every record, as the
+// brute-force row times it, else records out of reach in latitude alone are
+// passed over.
 long exact_answer(const std::vector<E_DOG_DATA>& cams, const Position& q, bool every_record) {
-    const double dlat = (kRadius + 1.0) / 6378137.0 * 180.0 / 3.1415926 + 1e-6;
-    long best = -1;
-    double best_d = kRadius;
-    for (std::size_t i = 0; i < cams.size(); ++i) {
-        const E_DOG_DATA& c = cams[i];
-        if (!every_record && std::fabs(c.Gps_lat - q.lat) > dlat) {
-            continue;
-        }
-        if (!takeable(c)) {
-            continue;
-        }
-        const double d = get_distance(q.lat, q.lng, c.Gps_lat, c.Gps_lng);
-        if (d < best_d) {
-            best_d = d;
-            best = static_cast<long>(i);
-        }
-    }
-    return best;
+    return e_dog::reference::nearest(cams, q.lat, q.lng, kRadius, !every_record).index;
 }
 
 long rtree_answer(const RTree& tree, const std::vector<E_DOG_DATA>& cams, const Position& q) {

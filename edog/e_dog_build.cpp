@@ -130,10 +130,8 @@ WriteResult write_list(const GPSNode* first, long& count) {
 
 // Reads the data file back and prints every whole record.
 void print_back() {
-    const e_dog::UniqueFile in(std::fopen(e_dog_datafile, "rb"));
+    const e_dog::UniqueFile in = e_dog::open_data_file();
     if (!in) {
-        std::printf("########## e_dog_write_list_to_file open input file: %s fail!\n",
-                    e_dog_datafile);
         return;
     }
     E_DOG_DATA rec{};

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "edog/e_dog_internal.h"
+#include "edog/e_dog_nearest.h"
 #include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
 
@@ -51,4 +52,13 @@ void e_dog_exit() {
     }
     e_dog_run_flag = 0;
     fp_e_dog = nullptr;
+}
+
+e_dog::UniqueFile e_dog::open_data_file() {
+    UniqueFile f(std::fopen(e_dog_datafile, "rb"));
+    if (!f) {
+        std::printf("########## e_dog_write_list_to_file open input file: %s fail!\n",
+                    e_dog_datafile);
+    }
+    return f;
 }

@@ -8,10 +8,8 @@
 
 int e_dog_hash_to_file() {
     // A stream of its own, read-only: the lookup stream is not touched.
-    const e_dog::UniqueFile in(std::fopen(e_dog_datafile, "rb"));
+    const e_dog::UniqueFile in = e_dog::open_data_file();
     if (!in) {
-        std::printf("########## e_dog_write_list_to_file open input file: %s fail!\n",
-                    e_dog_datafile);
         return -1;
     }
     E_DOG_DATA rec{};

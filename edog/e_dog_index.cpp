@@ -98,10 +98,8 @@ void e_dog::free_queue(LinkQueue& q) {
 }
 
 void e_dog_build_file_index() {
-    const e_dog::UniqueFile fout(std::fopen(e_dog_datafile, "rb"));
+    const e_dog::UniqueFile fout = e_dog::open_data_file();
     if (!fout) {
-        std::printf("########## e_dog_write_list_to_file open input file: %s fail!\n",
-                    e_dog_datafile);
         return;
     }
     LinkQueue q = LinkQueueInit();

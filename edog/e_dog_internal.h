@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
-#include <utility>
 
 #include "edog/e_dog_source_date.h"
 
@@ -54,26 +53,9 @@ int compare_codes(const char* a, const char* b);
 // callers that build more than one.
 void free_queue(LinkQueue& q);
 
-// Degree intervals that hold every position within `radius_m` metres of
-// (lat, lng) by get_distance, with a margin for its rounding: one latitude
-// interval and one or two longitude intervals (two across longitude ±180).
-struct ReachBox {
-    double lat_lo;
-    double lat_hi;
-    std::pair<double, double> lng[2];
-    std::size_t lng_count;
-    double cos_lat;   // cosine of the position's latitude, in the formula's radians
-    double cos_band;  // lower bound of the cosine over the latitude band (0 near a pole)
-};
-ReachBox reach_box(double lat, double lng, double radius_m);
-
-// Gives the nearest-camera search the data file just opened for lookup, with
-// its number of whole records; and takes it away again when it is closed.
-void nearest_attach(std::FILE* f, std::uint32_t records);
-void nearest_detach();
-// Bytes of memory the nearest-camera search holds beside the file's map: its
-// key array, built on the first search (0 before it or without one).
-std::size_t nearest_index_bytes();
+// Opens the data file read-only for one of the module's readers; when it
+// cannot, prints the readers' open-failure line and returns an empty handle.
+UniqueFile open_data_file();
 
 // The whole build with a node pool of `pool_nodes` nodes (head included).
 int build_data_file(std::uint32_t pool_nodes);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "edog/e_dog_answer.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
@@ -14,27 +15,11 @@ namespace {
 constexpr double kRadiusM = 800.0;
 constexpr long kScanWindow = 15;
 
-E_DOG_DATA not_found() {
-    E_DOG_DATA rt{};
-    rt.Speed = -1;
-    return rt;
-}
-
-bool qualifies(const E_DOG_DATA& rec) {
-    return rec.DirType >= 1 && rec.DirType <= 5;
-}
-
-// Takes `rec` as the answer at `d` metres (d is below or at the radius).
-void take(const E_DOG_DATA& rec, double d, E_DOG_DATA& rt, E_DOG_LCD* lcd) {
-    rt = rec;
-    lcd->distance_val = static_cast<s32>(d);
-    lcd->limit_speed = rec.Speed;
-    lcd->result = 0;
-}
-
+// Takes `rec` as the answer at `d` metres if it qualifies.
 void take_if_qualifies(const E_DOG_DATA& rec, double d, E_DOG_DATA& rt, E_DOG_LCD* lcd) {
-    if (qualifies(rec)) {
-        take(rec, d, rt, lcd);
+    if (e_dog::qualifies(rec.DirType)) {
+        rt = rec;
+        e_dog::show_camera(lcd, rec, d);
     }
 }
 
@@ -77,8 +62,7 @@ void settle_hit(std::FILE* f, double lati, double longi, const E_DOG_DATA& hit, 
 
 E_DOG_DATA e_dog_search_by_info_file(double lati, double longi, ElemType ral, int /*file_size*/,
                                      E_DOG_LCD* p_lcd_rt) {
-    E_DOG_DATA rt = not_found();
-    p_lcd_rt->result = -1;
+    E_DOG_DATA rt = e_dog::no_camera(p_lcd_rt);
     double tmp_distance = kRadiusM;
     if (ral.index < 0 || ral.cunt < 0) {
         return rt;
@@ -114,8 +98,7 @@ void printf_E_DOG_DATA(E_DOG_DATA tdata) {
 
 E_DOG_DATA e_dog_binary_search_by_file(double longi, double lati, int file_size,
                                        E_DOG_LCD* p_lcd_rt) {
-    E_DOG_DATA rt = not_found();
-    p_lcd_rt->result = -1;
+    E_DOG_DATA rt = e_dog::no_camera(p_lcd_rt);
     if (fp_e_dog == nullptr) {
         std::puts("### Erro e_dog_binary_search_by_file File is not open!");
         return rt;

@@ -7,11 +7,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "edog/e_dog_answer.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
+#include "edog/reference_scan.h"
 #include "fuzz/fuzz_support.h"
-#include "geo/distance.h"
 #include "geo/geohash.h"
 #include "hash/HashAlgo.h"
 
@@ -21,7 +22,7 @@ namespace {
 // `limit_m` whole metres) or answers "none".
 void check_answer(const E_DOG_DATA& found, const E_DOG_LCD& lcd, int limit_m) {
     if (lcd.result == 0) {
-        fuzz::require(found.DirType >= 1 && found.DirType <= 5, "a taken camera qualifies");
+        fuzz::require(e_dog::qualifies(found.DirType), "a taken camera qualifies");
         fuzz::require(lcd.limit_speed == found.Speed, "limit is the camera's speed");
         fuzz::require(lcd.distance_val >= 0 && lcd.distance_val < limit_m, "within the radius");
     } else {
@@ -35,29 +36,6 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
     fuzz::enter_scratch_dir();
     CHashAlgo_Init(16);
     return 0;
-}
-
-// The nearest search's answer by definition: every whole record in file order.
-long brute_force(const std::uint8_t* file, std::size_t size, double lat, double lng, double radius,
-                 double& best_d) {
-    long best = -1;
-    best_d = radius;
-    const bool position_ok = lat >= -90.0 && lat <= 90.0 && lng >= -180.0 && lng <= 180.0;
-    if (!position_ok || !(radius > 0.0) || !std::isfinite(radius)) {
-        return -1;
-    }
-    for (std::size_t i = 0; i + 56 <= size; i += 56) {
-        const E_DOG_DATA rec = e_dog::decode_record(file + i);
-        if (rec.DirType < 1 || rec.DirType > 5) {
-            continue;
-        }
-        const double d = get_distance(lat, lng, rec.Gps_lat, rec.Gps_lng);
-        if (d < best_d) {
-            best_d = d;
-            best = static_cast<long>(i / 56);
-        }
-    }
-    return best;
 }
 
 // Input: latitude, longitude, radius (doubles), a bucket (two int32), a
@@ -106,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     found = e_dog_binary_search_by_file(lng, lat, any_size, &lcd);
     check_answer(found, lcd, 801);
 
-    double want_d = 0.0;
-    const long want = brute_force(data, size, lat, lng, radius, want_d);
+    const auto [want, want_d] =
+        e_dog::reference::nearest(e_dog::reference::decode_file(data, size), lat, lng, radius);
     found = e_dog_search_nearest(lat, lng, radius, &lcd);
     if (want < 0) {
         fuzz::require(lcd.result == -1 && found.Speed == -1, "nearest: none, as every record says");

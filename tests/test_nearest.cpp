@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "edog/e_dog_internal.h"
+#include "edog/e_dog_nearest.h"
 #include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
+#include "edog/reference_scan.h"
 #include "geo/distance.h"
 #include "geo/geohash.h"
 #include "tests/test_support.h"
@@ -41,26 +43,6 @@ std::vector<E_DOG_DATA> open_file(const std::vector<Camera>& cams) {
     return recs;
 }
 
-// The answer by definition: every record, in file order.
-int brute_force(const std::vector<E_DOG_DATA>& recs, double lat, double lng, double radius,
-                double& distance) {
-    int best = -1;
-    double best_d = radius;
-    for (std::size_t i = 0; i < recs.size(); ++i) {
-        const E_DOG_DATA& r = recs[i];
-        if (r.DirType < 1 || r.DirType > 5) {
-            continue;
-        }
-        const double d = get_distance(lat, lng, r.Gps_lat, r.Gps_lng);
-        if (d < best_d) {
-            best_d = d;
-            best = static_cast<int>(i);
-        }
-    }
-    distance = best_d;
-    return best;
-}
-
 struct Query {
     double lat;
     double lng;
@@ -71,8 +53,7 @@ struct Query {
 int expect_agreement(const std::vector<E_DOG_DATA>& recs, const std::vector<Query>& queries) {
     int hits = 0;
     for (const Query& q : queries) {
-        double want_d = 0;
-        const int want = brute_force(recs, q.lat, q.lng, q.radius, want_d);
+        const auto [want, want_d] = e_dog::reference::nearest(recs, q.lat, q.lng, q.radius);
         E_DOG_LCD lcd{5, 6, 7, 8};
         const E_DOG_DATA got = e_dog_search_nearest(q.lat, q.lng, q.radius, &lcd);
         EXPECT_EQ(lcd.cur_speed, 7);
@@ -211,21 +192,6 @@ TEST_F(Nearest, AgreesWithBruteForceOnUniformData) {
     expect_agreement(recs, queries);
 }
 
-// The point `metres` away from (lat, lng) along `bearing` (radians) on the
-// distance formula's own sphere.
-std::pair<double, double> destination(double lat, double lng, double metres, double bearing) {
-    constexpr double kPi = 3.1415926;
-    const double phi = rad(lat);
-    const double theta = metres / 6378137.0;
-    const double phi2 = std::asin(std::sin(phi) * std::cos(theta) +
-                                  std::cos(phi) * std::sin(theta) * std::cos(bearing));
-    const double dl = std::atan2(std::sin(bearing) * std::sin(theta) * std::cos(phi),
-                                 std::cos(theta) - std::sin(phi) * std::sin(phi2));
-    double lng2 = lng + dl * 180.0 / kPi;
-    lng2 = lng2 > 180.0 ? lng2 - 360.0 : (lng2 < -180.0 ? lng2 + 360.0 : lng2);
-    return {std::clamp(phi2 * 180.0 / kPi, -90.0, 90.0), lng2};
-}
-
 TEST_F(Nearest, CamerasAtTheEdgeOfTheRadiusInEveryDirection) {
     // One camera per query, just inside or just outside its radius, mostly
     // due east or west where the reach in longitude is tightest.
@@ -238,7 +204,7 @@ TEST_F(Nearest, CamerasAtTheEdgeOfTheRadiusInEveryDirection) {
         const double bearing =
             (i % 4 < 2) ? (i % 2 == 0 ? 1.5707963 : -1.5707963) : uniform(-3.1415926, 3.1415926);
         const double metres = r + uniform(-2.0, 0.5);
-        const auto [clat, clng] = destination(lat, lng, metres, bearing);
+        const auto [clat, clng] = test::destination(lat, lng, metres, bearing);
         cams.push_back({clat, clng, 1 + i % 5});
         queries.push_back({lat, lng, r});
     }
@@ -336,6 +302,42 @@ TEST_F(Nearest, DamagedFilesAreScannedWhole) {
         queries.push_back({10.0 + uniform(-0.01, 0.01), 20.0 + uniform(-0.01, 0.01), radius()});
     }
     EXPECT_GT(expect_agreement(recs, queries), 0);
+}
+
+// A sorted file with valid codes is searched through its keys, reading few
+// records; the same records with one moved out of order (every code still
+// valid and matching its position) are scanned whole and still answered as
+// every record says.
+TEST_F(Nearest, KeysServeSortedFilesAndOnlyThem) {
+    std::vector<Camera> cams = clustered(2000);
+    for (Camera& c : cams) {
+        c.dirtype = 1;
+    }
+    std::vector<E_DOG_DATA> recs = open_file(cams);
+    const std::vector<Query> queries = queries_near(cams, 600);
+    std::uint32_t most = 0;
+    for (const Query& q : queries) {
+        E_DOG_LCD lcd{};
+        (void)e_dog_search_nearest(q.lat, q.lng, 800.0, &lcd);
+        ASSERT_TRUE(e_dog::last_nearest_trace().indexed);
+        most = std::max(most, e_dog::last_nearest_trace().measured);
+    }
+    EXPECT_LT(most, 100U);  // of 2,004 records
+
+    // The smallest code moved to the end: the file looks sorted but for one.
+    std::rotate(recs.begin(), recs.begin() + 1, recs.end());
+    test::write_records("DATA_T.BIN", recs);
+    e_dog_exit();
+    ASSERT_EQ(e_dog_init(), 0);
+    std::vector<Query> at_moved;
+    const E_DOG_DATA& moved = recs.back();
+    for (const double r : {5.0, 800.0, 30000.0}) {
+        at_moved.push_back({moved.Gps_lat, moved.Gps_lng, r});
+    }
+    EXPECT_EQ(expect_agreement(recs, at_moved), 3);
+    EXPECT_FALSE(e_dog::last_nearest_trace().indexed);
+    EXPECT_EQ(e_dog::last_nearest_trace().measured, recs.size());
+    expect_agreement(recs, queries);
 }
 
 TEST_F(Nearest, ReadsTheFileItOpenedAndReopensAfresh) {

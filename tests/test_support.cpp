@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cmath>
@@ -101,6 +102,18 @@ double lat_at_distance(double lat, double lng, double metres) {
         throw std::runtime_error("no latitude at exactly that distance");
     }
     return out;
+}
+
+std::pair<double, double> destination(double lat, double lng, double metres, double bearing) {
+    const double phi = rad(lat);
+    const double theta = metres / e_dog::kEarthRadiusM;
+    const double phi2 = std::asin(std::sin(phi) * std::cos(theta) +
+                                  std::cos(phi) * std::sin(theta) * std::cos(bearing));
+    const double dl = std::atan2(std::sin(bearing) * std::sin(theta) * std::cos(phi),
+                                 std::cos(theta) - std::sin(phi) * std::sin(phi2));
+    double lng2 = lng + dl * 180.0 / e_dog::kFormulaPi;
+    lng2 = lng2 > 180.0 ? lng2 - 360.0 : (lng2 < -180.0 ? lng2 + 360.0 : lng2);
+    return {std::clamp(phi2 * 180.0 / e_dog::kFormulaPi, -90.0, 90.0), lng2};
 }
 
 std::string run_build(int& result) {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "edog/e_dog_source_date.h"
@@ -47,6 +48,10 @@ void write_records(const std::string& name, const std::vector<E_DOG_DATA>& recor
 // The latitude north (positive `metres`) or south of `lat` at which
 // get_distance from (lat, lng) is exactly `metres` (a multiple of 0.1).
 double lat_at_distance(double lat, double lng, double metres);
+
+// The point `metres` away from (lat, lng) along `bearing` (radians from
+// north) on the distance formula's own sphere, as (latitude, longitude).
+std::pair<double, double> destination(double lat, double lng, double metres, double bearing);
 
 struct ProcessResult {
     int exit_status = -1;  // -1 when the process did not exit normally

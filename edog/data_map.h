@@ -1,0 +1,62 @@
+// A read-only memory map of the open data file, owned: unmapped when its owner
+// goes. Records are read from the map, or with pread where the file could not
+// be mapped. The map sees the file that was opened even if another is renamed
+// over it. See doc/data-file-format.md.
+#ifndef EDOG_DATA_MAP_H
+#define EDOG_DATA_MAP_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "edog/e_dog_record.h"
+#include "edog/e_dog_source_date.h"
+
+namespace e_dog {
+
+class DataMap {
+public:
+    DataMap() = default;
+    // Maps the first `records` whole records of the file open on `fd`; the
+    // descriptor stays the caller's and must stay open while this lives.
+    DataMap(int fd, std::uint32_t records);
+    ~DataMap();
+    DataMap(const DataMap&) = delete;
+    DataMap& operator=(const DataMap&) = delete;
+    DataMap(DataMap&& other) noexcept;
+    DataMap& operator=(DataMap&& other) noexcept;
+
+    [[nodiscard]] std::uint32_t records() const { return records_; }
+    [[nodiscard]] bool mapped() const { return bytes_ != nullptr; }
+
+    // Record `i` (below records()); an unreadable one reads as all zeros,
+    // which no search takes.
+    [[nodiscard]] E_DOG_DATA record(std::uint32_t i) const;
+    // The fields a distance search needs of record `i`.
+    [[nodiscard]] Spot spot(std::uint32_t i) const {
+        if (bytes_ != nullptr) {
+            return decode_spot(bytes_ + std::size_t{i} * kRecordSize);
+        }
+        const E_DOG_DATA rec = record(i);
+        return {rec.Gps_lat, rec.Gps_lng, rec.DirType};
+    }
+    // Asks for record `i` to be brought into the cache (mapped files only).
+    void prefetch(std::uint32_t i) const {
+        if (bytes_ != nullptr) {
+            const unsigned char* rec = bytes_ + std::size_t{i} * kRecordSize;
+            __builtin_prefetch(rec);
+            __builtin_prefetch(rec + kRecordSize - 1);
+        }
+    }
+
+private:
+    void release() noexcept;
+
+    int fd_ = -1;
+    const unsigned char* bytes_ = nullptr;
+    std::size_t length_ = 0;
+    std::uint32_t records_ = 0;
+};
+
+}  // namespace e_dog
+
+#endif  // EDOG_DATA_MAP_H

@@ -1,0 +1,63 @@
+#include "edog/nearest_keys.h"
+
+#include <cmath>
+#include <new>
+
+#include "edog/e_dog_answer.h"
+
+namespace e_dog {
+
+bool KeyArray::allocate(std::uint32_t n) {
+    n_ = n;
+    const std::size_t blocks = (std::size_t{n} + kBlock - 1) / kBlock;
+    fence_count_ = blocks > 1 ? blocks - 1 : 0;  // none for the first block
+    // One byte more: every key is read as eight bytes.
+    bytes_.reset(new (std::nothrow) unsigned char[std::size_t{n} * kKeyBytes + 1]);
+    fence_.reset(new (std::nothrow) std::uint64_t[fence_count_]);
+    if (!bytes_ || !fence_) {
+        *this = KeyArray{};
+        return false;
+    }
+    bytes_[std::size_t{n} * kKeyBytes] = 0;
+    return true;
+}
+
+void KeyArray::set(std::uint32_t i, std::uint64_t key) {
+    unsigned char* p = bytes_.get() + std::size_t{i} * kKeyBytes;
+    for (std::size_t b = 0; b < kKeyBytes; ++b) {
+        p[b] = static_cast<unsigned char>(key >> (8 * b));
+    }
+    if (i % kBlock == 0 && i > 0) {
+        fence_[i / kBlock - 1] = key;
+    }
+}
+
+std::size_t KeyArray::memory() const {
+    return bytes_ ? std::size_t{n_} * kKeyBytes + 1 + fence_count_ * sizeof(std::uint64_t) : 0;
+}
+
+bool build_keys(const DataMap& map, KeyArray& keys) {
+    if (!keys.allocate(map.records())) {
+        return false;
+    }
+    std::uint64_t previous = 0;
+    for (std::uint32_t i = 0; i < map.records(); ++i) {
+        const E_DOG_DATA rec = map.record(i);
+        std::uint64_t value = 0;
+        if (!geo::code_value(rec.encode_str, kCodeChars, value) || value < previous) {
+            keys = KeyArray{};
+            return false;
+        }
+        const bool take =
+            qualifies(rec.DirType) && std::isfinite(rec.Gps_lat) && std::isfinite(rec.Gps_lng);
+        if (take && !geo::CellBox(value, kCodeBits).holds(rec.Gps_lat, rec.Gps_lng)) {
+            keys = KeyArray{};
+            return false;
+        }
+        previous = value;
+        keys.set(i, (value << kKeyShift) | (take ? kTakeable : 0));
+    }
+    return true;
+}
+
+}  // namespace e_dog

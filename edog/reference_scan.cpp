@@ -1,0 +1,44 @@
+#include "edog/reference_scan.h"
+
+#include <cmath>
+
+#include "edog/e_dog_answer.h"
+#include "edog/e_dog_record.h"
+#include "geo/distance.h"
+
+namespace e_dog::reference {
+
+Answer nearest(const std::vector<E_DOG_DATA>& records, double lat, double lng, double radius_m,
+               bool skip_far_latitudes) {
+    Answer best{-1, radius_m};
+    const bool position_ok = lat >= -90.0 && lat <= 90.0 && lng >= -180.0 && lng <= 180.0;
+    if (!position_ok || !(radius_m > 0.0) || !std::isfinite(radius_m)) {
+        return best;
+    }
+    // The haversine distance is at least R times the latitude difference in
+    // the formula's radians; the metre covers its rounding.
+    const double lat_reach = radius_m + 1.0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const E_DOG_DATA& r = records[i];
+        if (!qualifies(r.DirType) ||
+            (skip_far_latitudes &&
+             std::fabs(rad(lat) - rad(r.Gps_lat)) * kEarthRadiusM > lat_reach)) {
+            continue;
+        }
+        const double d = get_distance(lat, lng, r.Gps_lat, r.Gps_lng);
+        if (d < best.distance_m) {
+            best = {static_cast<long>(i), d};
+        }
+    }
+    return best;
+}
+
+std::vector<E_DOG_DATA> decode_file(const unsigned char* bytes, std::size_t size) {
+    std::vector<E_DOG_DATA> out;
+    for (std::size_t at = 0; at + kRecordSize <= size; at += kRecordSize) {
+        out.push_back(decode_record(bytes + at));
+    }
+    return out;
+}
+
+}  // namespace e_dog::reference

@@ -1,0 +1,86 @@
+// The search's distance bounds against the distance formula itself: the reach
+// box holds every position within the radius, and the floor of a fine cell is
+// never above the distance to a position in it.
+#include <cmath>
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "edog/nearest_bounds.h"
+#include "geo/distance.h"
+#include "geo/geohash.h"
+#include "geo/geohash_int.h"
+#include "tests/test_support.h"
+
+namespace {
+
+bool in_box(const e_dog::ReachBox& box, double lat, double lng) {
+    if (lat < box.lat_lo || lat > box.lat_hi) {
+        return false;
+    }
+    for (std::size_t i = 0; i < box.lng_count; ++i) {
+        if (lng >= box.lng[i].first && lng <= box.lng[i].second) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Positions everywhere (near the poles and the antimeridian often), radii from
+// metres to half the earth, points at and just beyond the radius in every
+// direction.
+TEST(NearestBounds, ReachBoxHoldsEveryPositionWithinTheRadius) {
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double radii[] = {0.5, 15.0, 800.0, 800.0, 3000.0, 60000.0, 2.5e6, 1.5e7};
+    int inside = 0;
+    for (int i = 0; i < 40000; ++i) {
+        double lat = -90.0 + 180.0 * unit(rng);
+        double lng = -180.0 + 360.0 * unit(rng);
+        if (i % 4 == 1) {
+            lat = (i % 8 == 1 ? 1 : -1) * (90.0 - std::pow(10.0, -1 - 8 * unit(rng)));
+        } else if (i % 4 == 2) {
+            lng = (i % 8 == 2 ? 180.0 : -180.0) * (1 - 1e-5 * unit(rng));
+        }
+        const double radius = radii[static_cast<std::size_t>(i) % std::size(radii)];
+        const auto [plat, plng] =
+            test::destination(lat, lng, radius * (0.98 + 0.03 * unit(rng)), 6.2831852 * unit(rng));
+        const double d = get_distance(lat, lng, plat, plng);
+        if (!(d < radius)) {
+            continue;
+        }
+        ++inside;
+        const e_dog::ReachBox box = e_dog::reach_box(lat, lng, radius);
+        ASSERT_TRUE(in_box(box, plat, plng))
+            << lat << "," << lng << " r " << radius << " -> " << plat << "," << plng;
+    }
+    EXPECT_GT(inside, 20000);
+}
+
+// limit(d) is the largest floor a cell holding a camera d metres away may
+// have: the floor of a camera's own cell never exceeds the limit of its
+// distance.
+TEST(NearestBounds, FloorOfACellIsNeverAboveTheDistanceToItsCameras) {
+    std::mt19937_64 rng(6);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    const double radii[] = {5.0, 800.0, 5000.0, 100000.0};
+    int active = 0;
+    for (int i = 0; i < 40000; ++i) {
+        const double lat = -85.0 + 170.0 * unit(rng);
+        const double lng = -179.0 + 358.0 * unit(rng);
+        const double radius = radii[static_cast<std::size_t>(i) % std::size(radii)];
+        const auto [clat, clng] =
+            test::destination(lat, lng, radius * unit(rng), 6.2831852 * unit(rng));
+        std::uint64_t value = 0;
+        ASSERT_TRUE(geo::code_value(geohash_encode(clat, clng, 10), 10, value));
+        const e_dog::ReachBox box = e_dog::reach_box(lat, lng, radius);
+        const e_dog::DistanceFloor floor(box, lat, lng);
+        const double d = get_distance(lat, lng, clat, clng);
+        active += floor.sum(value) > 0.0 ? 1 : 0;
+        ASSERT_LE(floor.sum(value), e_dog::DistanceFloor::limit(d))
+            << lat << "," << lng << " camera " << clat << "," << clng << " at " << d;
+    }
+    EXPECT_GT(active, 30000);  // the bound does dismiss cells
+}
+
+}  // namespace
