@@ -103,7 +103,8 @@ enum class WriteResult : std::uint8_t { kOk, kOpenFailed, kWriteFailed };
 
 // Writes the records behind `first` to a temporary file beside the data file,
 // forces it to disk and only then renames it over the data file, so that a
-// failed build never leaves a half-written data file behind.
+// failed build never leaves a half-written data file behind
+// (doc/data-file-format.md).
 WriteResult write_list(const GPSNode* first, long& count) {
     const std::string final_name = e_dog_datafile;
     const std::string temp_name = final_name + kTempSuffix;

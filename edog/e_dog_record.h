@@ -1,5 +1,6 @@
 // The one place where a camera record is turned into the data file's 56 bytes
-// and back. The file is little-endian with fixed offsets whatever the host.
+// and back. The file is little-endian with fixed offsets whatever the host;
+// its format is written up in doc/data-file-format.md.
 #ifndef EDOG_E_DOG_RECORD_H
 #define EDOG_E_DOG_RECORD_H
 
