@@ -9,16 +9,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace fuzz {
 
+// The folder is removed again when the process exits normally.
 inline void enter_scratch_dir() {
     const char* base = (::access("/dev/shm", W_OK) == 0) ? "/dev/shm" : "/tmp";
-    std::string tmpl = std::string(base) + "/edog-fuzz-XXXXXX";
-    if (::mkdtemp(tmpl.data()) == nullptr || ::chdir(tmpl.c_str()) != 0) {
+    static std::string dir = std::string(base) + "/edog-fuzz-XXXXXX";
+    if (::mkdtemp(dir.data()) == nullptr || ::chdir(dir.c_str()) != 0) {
         std::abort();
     }
+    (void)std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    });
     if (std::freopen("/dev/null", "w", stdout) == nullptr) {
         std::abort();
     }
