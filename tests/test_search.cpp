@@ -90,30 +90,49 @@ void expect_miss(const Outcome& o) {
 
 // --- the search within a bucket -------------------------------------------
 
-TEST_F(SearchTest, BucketRadiusIsStrictlyBelow800) {
-    const double at800 = north(800.0);
-    ASSERT_EQ(get_distance(kLat, kLng, at800, kLng), 800.0);
-    open({test::camera("a", at800, kLng, 1, 50, 1)});
-    Outcome o = bucket(0, 1);
-    expect_miss(o);
-    EXPECT_EQ(o.out, "========cunt: 1 \n");
+// Each case: the bucket's cameras and the answer (Idex 0: none).
+struct BucketCase {
+    const char* what;
+    std::vector<E_DOG_DATA> cams;
+    int idex;
+    int distance;
+    int speed;
+};
 
-    open({test::camera("a", north(799.9), kLng, 1, 50, 2)});
-    expect_hit(bucket(0, 1), 2, 799, 50);
-}
-
-TEST_F(SearchTest, BucketNearerNonQualifyingCameraHidesFartherOnes) {
-    open({test::camera("a", north(300.0), kLng, 1, 30, 1),
+TEST_F(SearchTest, BucketTakesTheFirstNearestQualifyingCameraStrictlyWithin800) {
+    ASSERT_EQ(get_distance(kLat, kLng, north(800.0), kLng), 800.0);
+    const BucketCase cases[] = {
+        {"800 m is outside", {test::camera("a", north(800.0), kLng, 1, 50, 1)}, 0, 0, 0},
+        {"799.9 m is inside, truncated",
+         {test::camera("a", north(799.9), kLng, 1, 50, 2)},
+         2,
+         799,
+         50},
+        {"a nearer camera of another DirType hides farther ones",
+         {test::camera("a", north(300.0), kLng, 1, 30, 1),
           test::camera("b", south(200.0), kLng, 0, 20, 2),
-          test::camera("c", north(250.0), kLng, 2, 25, 3)});
-    expect_hit(bucket(0, 3), 1, 300, 30);
-}
-
-TEST_F(SearchTest, BucketTiesKeepTheEarlierRecordAndDistanceIsTruncated) {
-    open({test::camera("a", north(390.8), kLng, 5, 70, 1),
+          test::camera("c", north(250.0), kLng, 2, 25, 3)},
+         1,
+         300,
+         30},
+        {"a tie keeps the earlier record",
+         {test::camera("a", north(390.8), kLng, 5, 70, 1),
           test::camera("b", south(390.8), kLng, 3, 90, 2),
-          test::camera("c", north(500.0), kLng, 6, 10, 3)});
-    expect_hit(bucket(0, 3), 1, 390, 70);
+          test::camera("c", north(500.0), kLng, 6, 10, 3)},
+         1,
+         390,
+         70},
+    };
+    for (const BucketCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        open(c.cams);
+        const Outcome o = bucket(0, static_cast<int>(c.cams.size()));
+        if (c.idex == 0) {
+            expect_miss(o);
+        } else {
+            expect_hit(o, c.idex, c.distance, c.speed);
+        }
+    }
 }
 
 TEST_F(SearchTest, BucketReadsOnlyItsOwnRecords) {
@@ -169,27 +188,57 @@ E_DOG_DATA on_meridian(double lat, int dirtype, int speed, int idex) {
     return test::camera(geohash_encode(lat, kLng, 10), lat, kLng, dirtype, speed, idex);
 }
 
-TEST_F(SearchTest, BisectFirstRecordWithin800EndsTheSearch) {
-    // Taken at exactly 800 m, although record 1 is a nearer camera.
-    open({on_meridian(south(800.0), 3, 30, 1), on_meridian(south(10.0), 1, 10, 2),
-          on_meridian(north(5000.0), 1, 10, 3)});
-    expect_hit(bisect(), 1, 800, 30);
+// Each case: the file (records on the query's meridian) and the answer
+// (Idex 0: none).
+struct BisectCase {
+    const char* what;
+    std::vector<E_DOG_DATA> recs;
+    int idex;
+    int distance;
+    int speed;
+};
 
-    // Record 0 within 800 m but not a warning camera: nothing is taken.
-    open({on_meridian(south(700.0), 0, 30, 1), on_meridian(south(10.0), 1, 10, 2),
-          on_meridian(north(5000.0), 1, 10, 3)});
-    expect_miss(bisect());
-}
-
-TEST_F(SearchTest, BisectLastRecordWithin800ScansBack) {
-    std::vector<E_DOG_DATA> recs = {on_meridian(south(5000.0), 1, 10, 1)};
+TEST_F(SearchTest, BisectHitsOnTheWayDown) {
+    std::vector<E_DOG_DATA> scan_back = {on_meridian(south(5000.0), 1, 10, 1)};
     for (int i = 0; i < 20; ++i) {
-        recs.push_back(on_meridian(south(4000.0 - i * 10.0), 1, 10, 100 + i));
+        scan_back.push_back(on_meridian(south(4000.0 - i * 10.0), 1, 10, 100 + i));
     }
-    recs.push_back(on_meridian(north(100.0), 2, 40, 2));  // nearer, qualifies
-    recs.push_back(on_meridian(north(500.0), 6, 50, 3));  // last, DirType 6
-    open(recs);
-    expect_hit(bisect(), 2, 100, 40);
+    scan_back.push_back(on_meridian(north(100.0), 2, 40, 2));  // nearer, qualifies
+    scan_back.push_back(on_meridian(north(500.0), 6, 50, 3));  // last, DirType 6
+    std::vector<E_DOG_DATA> middle;
+    for (int i = 0; i < 40; ++i) {
+        middle.push_back(on_meridian(south(9000.0 - i * 100.0), 1, 10, i));
+    }
+    middle.push_back(on_meridian(north(300.0), 4, 45, 99));
+    for (int i = 0; i < 40; ++i) {
+        middle.push_back(on_meridian(north(5000.0 + i * 100.0), 1, 10, 200 + i));
+    }
+    const BisectCase cases[] = {
+        {"the first record within 800 m ends the search, though a nearer one follows",
+         {on_meridian(south(800.0), 3, 30, 1), on_meridian(south(10.0), 1, 10, 2),
+          on_meridian(north(5000.0), 1, 10, 3)},
+         1,
+         800,
+         30},
+        {"the first record within 800 m but of DirType 0: nothing is taken",
+         {on_meridian(south(700.0), 0, 30, 1), on_meridian(south(10.0), 1, 10, 2),
+          on_meridian(north(5000.0), 1, 10, 3)},
+         0,
+         0,
+         0},
+        {"the last record within 800 m: the records before it are scanned", scan_back, 2, 100, 40},
+        {"a camera in the middle", middle, 99, 300, 45},
+    };
+    for (const BisectCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        open(c.recs);
+        const Outcome o = bisect();
+        if (c.idex == 0) {
+            expect_miss(o);
+        } else {
+            expect_hit(o, c.idex, c.distance, c.speed);
+        }
+    }
 }
 
 // Records whose codes sort around the query's code as laid out, with
@@ -288,19 +337,6 @@ TEST_F(SearchTest, BisectFailures) {
     EXPECT_EQ(e_dog_binary_search_by_file(kLng, kLat, -3, &lcd).Speed, -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(lcd.result, -1);
-}
-
-TEST_F(SearchTest, BisectFindsACameraInTheMiddle) {
-    std::vector<E_DOG_DATA> recs;
-    for (int i = 0; i < 40; ++i) {
-        recs.push_back(on_meridian(south(9000.0 - i * 100.0), 1, 10, i));
-    }
-    recs.push_back(on_meridian(north(300.0), 4, 45, 99));
-    for (int i = 0; i < 40; ++i) {
-        recs.push_back(on_meridian(north(5000.0 + i * 100.0), 1, 10, 200 + i));
-    }
-    open(recs);
-    expect_hit(bisect(), 99, 300, 45);
 }
 
 }  // namespace
