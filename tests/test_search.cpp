@@ -88,20 +88,28 @@ void expect_miss(const Outcome& o) {
     EXPECT_EQ(o.lcd.cur_speed, 55);
 }
 
-// --- the search within a bucket -------------------------------------------
-
-// Each case: the bucket's cameras and the answer (Idex 0: none).
-struct BucketCase {
+// One case of a table: the file's records and the answer (Idex 0: none).
+struct AnswerCase {
     const char* what;
-    std::vector<E_DOG_DATA> cams;
+    std::vector<E_DOG_DATA> recs;
     int idex;
     int distance;
     int speed;
 };
 
+void expect_answer(const Outcome& o, const AnswerCase& c) {
+    if (c.idex == 0) {
+        expect_miss(o);
+    } else {
+        expect_hit(o, c.idex, c.distance, c.speed);
+    }
+}
+
+// --- the search within a bucket -------------------------------------------
+
 TEST_F(SearchTest, BucketTakesTheFirstNearestQualifyingCameraStrictlyWithin800) {
     ASSERT_EQ(get_distance(kLat, kLng, north(800.0), kLng), 800.0);
-    const BucketCase cases[] = {
+    const AnswerCase cases[] = {
         {"800 m is outside", {test::camera("a", north(800.0), kLng, 1, 50, 1)}, 0, 0, 0},
         {"799.9 m is inside, truncated",
          {test::camera("a", north(799.9), kLng, 1, 50, 2)},
@@ -123,15 +131,10 @@ TEST_F(SearchTest, BucketTakesTheFirstNearestQualifyingCameraStrictlyWithin800) 
          390,
          70},
     };
-    for (const BucketCase& c : cases) {
+    for (const AnswerCase& c : cases) {
         SCOPED_TRACE(c.what);
-        open(c.cams);
-        const Outcome o = bucket(0, static_cast<int>(c.cams.size()));
-        if (c.idex == 0) {
-            expect_miss(o);
-        } else {
-            expect_hit(o, c.idex, c.distance, c.speed);
-        }
+        open(c.recs);
+        expect_answer(bucket(0, static_cast<int>(c.recs.size())), c);
     }
 }
 
@@ -188,16 +191,6 @@ E_DOG_DATA on_meridian(double lat, int dirtype, int speed, int idex) {
     return test::camera(geohash_encode(lat, kLng, 10), lat, kLng, dirtype, speed, idex);
 }
 
-// Each case: the file (records on the query's meridian) and the answer
-// (Idex 0: none).
-struct BisectCase {
-    const char* what;
-    std::vector<E_DOG_DATA> recs;
-    int idex;
-    int distance;
-    int speed;
-};
-
 TEST_F(SearchTest, BisectHitsOnTheWayDown) {
     std::vector<E_DOG_DATA> scan_back = {on_meridian(south(5000.0), 1, 10, 1)};
     for (int i = 0; i < 20; ++i) {
@@ -213,7 +206,7 @@ TEST_F(SearchTest, BisectHitsOnTheWayDown) {
     for (int i = 0; i < 40; ++i) {
         middle.push_back(on_meridian(north(5000.0 + i * 100.0), 1, 10, 200 + i));
     }
-    const BisectCase cases[] = {
+    const AnswerCase cases[] = {
         {"the first record within 800 m ends the search, though a nearer one follows",
          {on_meridian(south(800.0), 3, 30, 1), on_meridian(south(10.0), 1, 10, 2),
           on_meridian(north(5000.0), 1, 10, 3)},
@@ -229,15 +222,10 @@ TEST_F(SearchTest, BisectHitsOnTheWayDown) {
         {"the last record within 800 m: the records before it are scanned", scan_back, 2, 100, 40},
         {"a camera in the middle", middle, 99, 300, 45},
     };
-    for (const BisectCase& c : cases) {
+    for (const AnswerCase& c : cases) {
         SCOPED_TRACE(c.what);
         open(c.recs);
-        const Outcome o = bisect();
-        if (c.idex == 0) {
-            expect_miss(o);
-        } else {
-            expect_hit(o, c.idex, c.distance, c.speed);
-        }
+        expect_answer(bisect(), c);
     }
 }
 
