@@ -16,6 +16,7 @@ namespace {
 
 constexpr char kListName[] = "speedcam22.txt";
 constexpr char kTempSuffix[] = ".tmp";
+constexpr int kFill = 0x7f;  // fills the line buffer before a read; any byte but NUL
 
 // The build's node pool: one allocation, left untouched so that memory grows
 // with the cameras read rather than with the capacity. Published through
@@ -58,15 +59,22 @@ int import_list(std::FILE* list, NodePool& pool) {
     E_DOG_DATA data{};
     char buf[e_dog::kLineBytes] = {};
     unsigned long line_no = 0;
-    while (std::fgets(buf, static_cast<int>(sizeof buf) - 1, list) != nullptr) {
+    // The buffer is filled with a byte other than NUL before every read, so
+    // that the last NUL in it is the one fgets wrote: the piece's length
+    // counts any NUL bytes the piece itself holds.
+    constexpr int kReadBytes = static_cast<int>(sizeof buf) - 1;
+    std::memset(buf, kFill, sizeof buf - 1);
+    while (std::fgets(buf, kReadBytes, list) != nullptr) {
         ++line_no;
-        if (e_dog::scan_camera_line(buf, data)) {
+        const auto* end = static_cast<const char*>(::memrchr(buf, '\0', sizeof buf - 1));
+        const auto length = static_cast<std::size_t>(end - buf);
+        if (e_dog::scan_camera_line(buf, length, data)) {
             std::printf("Chack Str:%s\n", buf);
         }
         const char* code = geohash_encode(data.Gps_lat, data.Gps_lng, e_dog::kCodePrecision);
         if (code == nullptr) {
             std::printf("########## create_e_dog_heaplist skip line %lu: bad position\n", line_no);
-            std::memset(buf, 0, sizeof buf);
+            std::memset(buf, kFill, sizeof buf - 1);
             continue;
         }
         std::memset(data.encode_str, 0, sizeof data.encode_str);
@@ -87,7 +95,7 @@ int import_list(std::FILE* list, NodePool& pool) {
         std::printf("%ld,%lf,%lf,%d,%d,%d,%d,%s\n", static_cast<long>(data.Idex), data.Gps_lng,
                     data.Gps_lat, data.Type, data.Speed, data.DirType, data.Direction,
                     data.encode_str);
-        std::memset(buf, 0, sizeof buf);
+        std::memset(buf, kFill, sizeof buf - 1);
     }
     if (std::ferror(list) != 0) {
         // A list that cannot be read to its end must not replace the data
@@ -147,7 +155,7 @@ void print_back() {
 
 }  // namespace
 
-bool e_dog::scan_camera_line(const char* line, E_DOG_DATA& data) {
+bool e_dog::scan_camera_line(const char* line, std::size_t length, E_DOG_DATA& data) {
     if (line[0] == ',') {
         return true;
     }
@@ -156,9 +164,9 @@ bool e_dog::scan_camera_line(const char* line, E_DOG_DATA& data) {
     char temp2[kLineBytes] = {};
     const char* from = line;
     if (line[0] < '0' || line[0] > '9') {
-        // Room for a byte-order mark: the first three bytes are skipped.
-        const std::size_t len = std::strlen(line);
-        from = line + (len < 3 ? len : 3);
+        // Room for a byte-order mark: the first three bytes are skipped,
+        // whatever they are (a NUL among them too), as far as the piece goes.
+        from = line + (length < 3 ? length : 3);
     }
     long idex = data.Idex;
     static_assert(sizeof(int) == sizeof(data.Type));

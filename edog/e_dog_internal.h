@@ -39,11 +39,12 @@ inline constexpr int kCodePrecision = 10;
 // kLineBytes - 2 bytes.
 inline constexpr std::size_t kLineBytes = 513;
 
-// Applies one line of the camera list, as read, to `data`: the fields the line
-// supplies replace those of the previous line, the position is taken from
-// columns 2 and 3 (0.0 where missing). A line that starts with a comma
-// supplies nothing and `data` is left alone; the result is then true.
-bool scan_camera_line(const char* line, E_DOG_DATA& data);
+// Applies one line of the camera list, as read (`length` bytes, NUL bytes
+// included, then a terminating NUL), to `data`: the fields the line supplies
+// replace those of the previous line, the position is taken from columns 2
+// and 3 (0.0 where missing). A line that starts with a comma supplies nothing
+// and `data` is left alone; the result is then true.
+bool scan_camera_line(const char* line, std::size_t length, E_DOG_DATA& data);
 
 // Orders two stored codes as strcmp does, never reading past their 12 bytes.
 int compare_codes(const char* a, const char* b);

@@ -55,9 +55,10 @@ extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** /*argv*/) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // One line as the import's buffer holds it.
     char line[e_dog::kLineBytes] = {};
-    std::memcpy(line, data, std::min<std::size_t>(size, e_dog::kLineBytes - 2));
+    const std::size_t length = std::min<std::size_t>(size, e_dog::kLineBytes - 2);
+    std::memcpy(line, data, length);
     E_DOG_DATA rec{};
-    (void)e_dog::scan_camera_line(line, rec);
+    (void)e_dog::scan_camera_line(line, length, rec);
     (void)geohash_encode(rec.Gps_lat, rec.Gps_lng, e_dog::kCodePrecision);
 
     // The whole build on the bytes as a list.

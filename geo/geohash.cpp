@@ -181,7 +181,11 @@ GeoBoxDimension geohash_dimensions_for_precision(int precision) {
     if (precision <= 0) {
         return {0.0, 0.0};
     }
-    const int lat_cuts = kBitsPerChar * precision / 2;
-    const int lng_cuts = lat_cuts + (precision % 2);
+    // Past about 440 characters both sizes are 0 anyway; the cap keeps the
+    // exponents well inside int for every precision.
+    constexpr int kCap = 1000;
+    const int p = precision < kCap ? precision : kCap;
+    const int lat_cuts = kBitsPerChar * p / 2;
+    const int lng_cuts = lat_cuts + (p % 2);
     return {std::ldexp(180.0, -lat_cuts), std::ldexp(360.0, -lng_cuts)};
 }

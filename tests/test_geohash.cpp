@@ -193,10 +193,11 @@ TEST(GeohashDimensions, HalvingPerBit) {
     d = geohash_dimensions_for_precision(6);
     EXPECT_EQ(d.height, 180.0 / 32768.0);
     EXPECT_EQ(d.width, 360.0 / 32768.0);
-    for (int p : {0, -3}) {
+    for (int p : {0, -3, 1000, 429496730, std::numeric_limits<int>::max(),
+                  std::numeric_limits<int>::min()}) {
         d = geohash_dimensions_for_precision(p);
-        EXPECT_EQ(d.height, 0.0);
-        EXPECT_EQ(d.width, 0.0);
+        EXPECT_EQ(d.height, 0.0) << p;
+        EXPECT_EQ(d.width, 0.0) << p;
     }
 }
 

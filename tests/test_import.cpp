@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
@@ -67,6 +68,18 @@ TEST_F(Import, ByteOrderMarkCarriageReturnAndEmptyLines) {
               "1,0.000000,0.000000,1,60,2,3,7zzzzzzzzz\n"
               "2,10.500000,20.250000,4,80,5,6,s5x7nymug9\n");
     EXPECT_EQ(e_dog_list_size, 3U);
+}
+
+TEST_F(Import, ThreeBytesAreSkippedBeforeANonDigitEvenWhenOneIsNul) {
+    const ImportRun run = import(std::string("\0"
+                                             "12345,116.397128,39.916527,1,60,2,3\n",
+                                             37) +
+                                 std::string("x\0"
+                                             "9876,10.5,20.25,4,80,5,6\n",
+                                             26));
+    EXPECT_EQ(run.echo,
+              "345,116.397128,39.916527,1,60,2,3,wx4g0dtf9e\n"
+              "876,10.500000,20.250000,4,80,5,6,s5x7nymug9\n");
 }
 
 TEST_F(Import, CommaLineIsReportedAndRepeatsThePreviousRecord) {
@@ -195,9 +208,14 @@ TEST_F(Import, FullPoolFailsWithAMessageAndWritesNothing) {
     EXPECT_EQ(test::read_file("DATA_T.BIN"), "old contents");
 }
 
+bool scan(std::string_view line, E_DOG_DATA& d) {
+    const std::string terminated(line);
+    return e_dog::scan_camera_line(terminated.c_str(), line.size(), d);
+}
+
 TEST(ScanCameraLine, FieldsGoToTheirColumns) {
     E_DOG_DATA d{};
-    EXPECT_FALSE(e_dog::scan_camera_line("12,116.397128,39.916527,1,60,2,3\n", d));
+    EXPECT_FALSE(scan("12,116.397128,39.916527,1,60,2,3\n", d));
     EXPECT_EQ(d.Idex, 12);
     EXPECT_EQ(d.Gps_lng, 116.397128);
     EXPECT_EQ(d.Gps_lat, 39.916527);
@@ -210,15 +228,15 @@ TEST(ScanCameraLine, FieldsGoToTheirColumns) {
 TEST(ScanCameraLine, NonDigitStartSkipsThreeBytesAndShortLinesAreSafe) {
     E_DOG_DATA d{};
     d.Idex = 5;
-    EXPECT_FALSE(e_dog::scan_camera_line("abc9,1,2,3,4,5,6", d));
+    EXPECT_FALSE(scan("abc9,1,2,3,4,5,6", d));
     EXPECT_EQ(d.Idex, 9);
     EXPECT_EQ(d.Direction, 6);
     for (const char* shortline : {"", "x", "xy", "xyz", "\r\n"}) {
-        EXPECT_FALSE(e_dog::scan_camera_line(shortline, d));
+        EXPECT_FALSE(scan(shortline, d));
         EXPECT_EQ(d.Idex, 9);
         EXPECT_EQ(d.Gps_lat, 0.0);
     }
-    EXPECT_TRUE(e_dog::scan_camera_line(",1,2", d));
+    EXPECT_TRUE(scan(",1,2", d));
 }
 
 }  // namespace
