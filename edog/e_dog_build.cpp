@@ -184,7 +184,7 @@ bool e_dog::scan_camera_line(const char* line, std::size_t length, E_DOG_DATA& d
 int e_dog::build_data_file(std::uint32_t pool_nodes) {
     static_assert(sizeof kListName <= sizeof e_dog_usrfile);
     std::memcpy(e_dog_usrfile, kListName, sizeof kListName);
-    const UniqueFile list(std::fopen(e_dog_usrfile, "r"));
+    const UniqueFile list = open_regular_file(e_dog_usrfile);
     if (!list) {
         std::printf("########## create_e_dog_heaplist open input file: %s fail!\n", e_dog_usrfile);
         return -1;

@@ -1,23 +1,64 @@
-// Opening and closing the data file for lookup.
+// Opening and closing the data file for lookup, and the one way every reader
+// of the module opens a file.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <limits>
 
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_nearest.h"
 #include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
 
+namespace {
+
+// Same file: same device and inode.
+bool same_file(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Deletes `name` only while it still names the file `opened` describes, so
+// that a file renamed into its place meanwhile is kept.
+void remove_if_still(const char* name, const struct stat& opened) {
+    struct stat now {};
+    if (::lstat(name, &now) == 0 && same_file(now, opened)) {
+        (void)std::remove(name);
+    }
+}
+
+}  // namespace
+
+e_dog::UniqueFile e_dog::open_regular_file(const char* name) {
+    // Without blocking: opening a FIFO would wait for a writer forever.
+    const int fd = ::open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return UniqueFile{};
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        (void)::close(fd);
+        return UniqueFile{};
+    }
+    UniqueFile f(::fdopen(fd, "rb"));
+    if (!f) {
+        (void)::close(fd);
+    }
+    return f;
+}
+
 int e_dog_init() {
     if (e_dog_run_flag != 0) {
         return 0;
     }
     // Read-only: a data file on a read-only medium must still serve lookups.
-    fp_e_dog = std::fopen(e_dog_datafile, "rb");
-    struct stat st {};
-    if (fp_e_dog != nullptr && (::fstat(::fileno(fp_e_dog), &st) != 0 || !S_ISREG(st.st_mode))) {
-        // Something that is not a regular file (a directory, say) holds no
-        // records and must not be deleted as an empty data file.
+    // Something that is not a regular file (a directory, a device, a FIFO)
+    // holds no records and must not be deleted as an empty data file.
+    fp_e_dog = e_dog::open_regular_file(e_dog_datafile).release();
+    struct stat opened {};
+    if (fp_e_dog != nullptr && ::fstat(::fileno(fp_e_dog), &opened) != 0) {
         (void)std::fclose(fp_e_dog);
         fp_e_dog = nullptr;
     }
@@ -31,7 +72,17 @@ int e_dog_init() {
     if (::fseeko(fp_e_dog, 0, SEEK_END) == 0) {
         end = ::ftello(fp_e_dog);
     }
-    const auto records = end > 0 ? static_cast<unsigned long long>(end) / e_dog::kRecordSize : 0ULL;
+    const std::uint64_t records =
+        end > 0 ? static_cast<std::uint64_t>(end) / e_dog::kRecordSize : std::uint64_t{0};
+    if (records > static_cast<std::uint64_t>(std::numeric_limits<INT32>::max())) {
+        // Record numbers are 32-bit signed throughout: refused, and kept.
+        e_dog_run_flag = 0;
+        e_dog_list_size = 0;
+        (void)std::fclose(fp_e_dog);
+        fp_e_dog = nullptr;
+        std::printf("======== Erro file:%s holds too many records!\n", e_dog_datafile);
+        return -1;
+    }
     e_dog_list_size = static_cast<std::uint32_t>(records);
     if (e_dog_list_size != 0) {
         e_dog_run_flag = 1;
@@ -41,7 +92,7 @@ int e_dog_init() {
     e_dog_run_flag = 0;
     (void)std::fclose(fp_e_dog);
     fp_e_dog = nullptr;
-    (void)std::remove(e_dog_datafile);
+    remove_if_still(e_dog_datafile, opened);
     return -1;
 }
 
@@ -55,10 +106,30 @@ void e_dog_exit() {
 }
 
 e_dog::UniqueFile e_dog::open_data_file() {
-    UniqueFile f(std::fopen(e_dog_datafile, "rb"));
+    UniqueFile f = open_regular_file(e_dog_datafile);
     if (!f) {
         std::printf("########## e_dog_write_list_to_file open input file: %s fail!\n",
                     e_dog_datafile);
+    }
+    return f;
+}
+
+e_dog::UniqueFile e_dog::open_lookup_file() {
+    if (fp_e_dog == nullptr) {
+        return open_data_file();
+    }
+    // A second stream on the open file itself, whatever the name names now.
+    // It shares the lookup stream's file offset; every lookup positions its
+    // stream before it reads.
+    const int fd = ::fcntl(::fileno(fp_e_dog), F_DUPFD_CLOEXEC, 0);
+    UniqueFile f(fd >= 0 ? ::fdopen(fd, "rb") : nullptr);
+    if (!f && fd >= 0) {
+        (void)::close(fd);
+    }
+    if (!f || ::fseeko(f.get(), 0, SEEK_SET) != 0) {
+        std::printf("########## e_dog_write_list_to_file open input file: %s fail!\n",
+                    e_dog_datafile);
+        return UniqueFile{};
     }
     return f;
 }

@@ -98,7 +98,7 @@ void e_dog::free_queue(LinkQueue& q) {
 }
 
 void e_dog_build_file_index() {
-    const e_dog::UniqueFile fout = e_dog::open_data_file();
+    const e_dog::UniqueFile fout = e_dog::open_lookup_file();
     if (!fout) {
         return;
     }

@@ -54,9 +54,19 @@ int compare_codes(const char* a, const char* b);
 // callers that build more than one.
 void free_queue(LinkQueue& q);
 
-// Opens the data file read-only for one of the module's readers; when it
-// cannot, prints the readers' open-failure line and returns an empty handle.
+// Opens `name` read-only, without blocking (a FIFO never waits for a writer),
+// and only when it is a regular file; an empty handle otherwise.
+UniqueFile open_regular_file(const char* name);
+
+// Opens the data file as open_regular_file does, for one of the module's
+// readers; when it cannot, prints the readers' open-failure line and returns
+// an empty handle.
 UniqueFile open_data_file();
+
+// The same, but while the module is open: a stream on the very file the
+// lookup stream holds (the same inode), even if another file has been renamed
+// over its name since.
+UniqueFile open_lookup_file();
 
 // The whole build with a node pool of `pool_nodes` nodes (head included).
 int build_data_file(std::uint32_t pool_nodes);

@@ -1,5 +1,7 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -69,14 +71,48 @@ TEST_F(Handle, MissingFileIsReported) {
     EXPECT_EQ(e_dog_run_flag, 0);
 }
 
-TEST_F(Handle, DirectoryIsReportedAndNotDeleted) {
-    ASSERT_EQ(::mkdir("DATA_T.BIN", 0755), 0);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(e_dog_init(), -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "======== Erro ff_fopen file:DATA_T.BIN fail!\n");
-    EXPECT_EQ(e_dog_run_flag, 0);
-    EXPECT_TRUE(test::file_exists("DATA_T.BIN"));
+// A folder, a FIFO nobody writes to and a device that never ends: every reader
+// refuses them at once (none blocks or reads forever) and none is deleted.
+TEST_F(Handle, DataFileThatIsNoRegularFileIsRefusedByEveryReader) {
+    const char* const kinds[] = {"folder", "fifo", "device"};
+    for (const char* kind : kinds) {
+        SCOPED_TRACE(kind);
+        (void)std::remove("DATA_T.BIN");
+        const std::string k = kind;
+        const int made = k == "folder" ? ::mkdir("DATA_T.BIN", 0755)
+                         : k == "fifo" ? ::mkfifo("DATA_T.BIN", 0644)
+                                       : ::symlink("/dev/zero", "DATA_T.BIN");
+        ASSERT_EQ(made, 0);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(e_dog_init(), -1);
+        e_dog_build_file_index();
+        EXPECT_EQ(e_dog_hash_to_file(), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "======== Erro ff_fopen file:DATA_T.BIN fail!\n"
+                  "########## e_dog_write_list_to_file open input file: DATA_T.BIN fail!\n"
+                  "########## e_dog_write_list_to_file open input file: DATA_T.BIN fail!\n");
+        EXPECT_EQ(e_dog_run_flag, 0);
+        struct stat st {};
+        EXPECT_EQ(::lstat("DATA_T.BIN", &st), 0);
+    }
+}
+
+// Record numbers are 32-bit: a (sparse) file of 2^31 or 2^32 records is
+// refused with a message and kept, never counted as empty and deleted.
+TEST_F(Handle, FileWithMoreRecordsThanCanBeCountedIsRefusedAndKept) {
+    for (const unsigned long long records : {1ULL << 31U, 1ULL << 32U}) {
+        test::write_file("DATA_T.BIN", "");
+        if (::truncate("DATA_T.BIN", static_cast<off_t>(records * 56)) != 0) {
+            GTEST_SKIP() << "no sparse file of that size here";
+        }
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(e_dog_init(), -1);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "======== Erro file:DATA_T.BIN holds too many records!\n");
+        EXPECT_EQ(e_dog_run_flag, 0);
+        EXPECT_EQ(e_dog_list_size, 0U);
+        EXPECT_TRUE(test::file_exists("DATA_T.BIN"));
+    }
 }
 
 TEST_F(Handle, InitWhileOpenChangesNothingUntilExit) {
@@ -111,9 +147,16 @@ TEST_F(Handle, OpenStreamKeepsTheFileItOpenedWhenTheFileIsReplaced) {
     E_DOG_LCD lcd{};
     testing::internal::CaptureStdout();
     const E_DOG_DATA hit = e_dog_search_by_info_file(39.9165, 116.3971, whole, 1, &lcd);
+    // The index too is built from the file that is open, not the new one.
+    e_dog::free_queue(q_header);
+    e_dog_build_file_index();
     (void)testing::internal::GetCapturedStdout();
     EXPECT_EQ(lcd.result, 0);
     EXPECT_EQ(hit.Idex, 1);
+    ASSERT_NE(q_header, nullptr);
+    EXPECT_EQ(q_header->size, 1);
+    EXPECT_STREQ(q_header->front->next->data.str, "wx4g");
+    e_dog::free_queue(q_header);
 }
 
 }  // namespace

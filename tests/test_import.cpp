@@ -179,16 +179,19 @@ TEST_F(Import, MissingListFailsAndKeepsTheOldDataFile) {
     EXPECT_EQ(test::read_file("DATA_T.BIN"), "old contents");
 }
 
-TEST_F(Import, UnreadableListFailsAndKeepsTheOldDataFile) {
-    ASSERT_EQ(::mkdir("speedcam22.txt", 0755), 0);  // opens, but every read fails
-    test::write_file("DATA_T.BIN", "old contents");
-    int result = 0;
-    const std::string out = test::run_build(result);
-    EXPECT_EQ(result, -1);
-    EXPECT_EQ(out, std::string(kHead) +
-                       "########## create_e_dog_heaplist read input file: speedcam22.txt fail!\n");
-    EXPECT_EQ(test::read_file("DATA_T.BIN"), "old contents");
-    EXPECT_EQ(edog_heap_buffer_addr, nullptr);
+TEST_F(Import, ListThatIsNoRegularFileFailsAtOnceAndKeepsTheOldDataFile) {
+    // A folder, and a FIFO that no one writes to (opening it must not wait).
+    for (const bool fifo : {false, true}) {
+        (void)std::remove("speedcam22.txt");
+        ASSERT_EQ(fifo ? ::mkfifo("speedcam22.txt", 0644) : ::mkdir("speedcam22.txt", 0755), 0);
+        test::write_file("DATA_T.BIN", "old contents");
+        int result = 0;
+        const std::string out = test::run_build(result);
+        EXPECT_EQ(result, -1);
+        EXPECT_EQ(out, "########## create_e_dog_heaplist open input file: speedcam22.txt fail!\n");
+        EXPECT_EQ(test::read_file("DATA_T.BIN"), "old contents");
+        EXPECT_EQ(edog_heap_buffer_addr, nullptr);
+    }
 }
 
 TEST_F(Import, FullPoolFailsWithAMessageAndWritesNothing) {
