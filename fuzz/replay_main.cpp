@@ -50,13 +50,13 @@ int main(int argc, char* argv[]) {
         const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
                                       std::istreambuf_iterator<char>());
         if (!in.eof() && in.fail()) {
-            std::fprintf(stderr, "cannot read %s\n", f.c_str());
+            (void)std::fprintf(stderr, "cannot read %s\n", f.c_str());
             return 1;
         }
-        std::fprintf(stderr, "replay %s (%zu bytes)\n", f.c_str(), bytes.size());
+        (void)std::fprintf(stderr, "replay %s (%zu bytes)\n", f.c_str(), bytes.size());
         (void)LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()),
                                      bytes.size());
     }
-    std::fprintf(stderr, "replayed %zu inputs\n", files.size());
+    (void)std::fprintf(stderr, "replayed %zu inputs\n", files.size());
     return 0;
 }
