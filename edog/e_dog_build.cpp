@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "edog/atomic_file.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr char kListName[] = "speedcam22.txt";
-constexpr char kTempSuffix[] = ".tmp";
 constexpr int kFill = 0x7f;  // fills the line buffer before a read; any byte but NUL
 
 // The build's node pool: one allocation, left untouched so that memory grows
@@ -109,32 +109,20 @@ int import_list(std::FILE* list, NodePool& pool) {
 
 enum class WriteResult : std::uint8_t { kOk, kOpenFailed, kWriteFailed };
 
-// Writes the records behind `first` to a temporary file beside the data file,
-// forces it to disk and only then renames it over the data file, so that a
-// failed build never leaves a half-written data file behind
-// (doc/data-file-format.md).
+// Writes the records behind `first` as the new data file, whole or not at all.
 WriteResult write_list(const GPSNode* first, long& count) {
-    const std::string final_name = e_dog_datafile;
-    const std::string temp_name = final_name + kTempSuffix;
-    e_dog::UniqueFile out(std::fopen(temp_name.c_str(), "wb"));
-    if (!out) {
+    e_dog::AtomicFile out(e_dog_datafile);
+    if (!out.ok()) {
         return WriteResult::kOpenFailed;
     }
     bool ok = true;
     count = 0;
     for (const GPSNode* n = first; n != nullptr && ok; n = n->link) {
         const e_dog::RecordBytes bytes = e_dog::encode_record(n->data);
-        ok = std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size();
+        ok = std::fwrite(bytes.data(), 1, bytes.size(), out.stream()) == bytes.size();
         ++count;
     }
-    ok = ok && std::fflush(out.get()) == 0 && ::fsync(::fileno(out.get())) == 0;
-    ok = (std::fclose(out.release()) == 0) && ok;
-    ok = ok && std::rename(temp_name.c_str(), final_name.c_str()) == 0;
-    if (!ok) {
-        (void)std::remove(temp_name.c_str());
-        return WriteResult::kWriteFailed;
-    }
-    return WriteResult::kOk;
+    return ok && out.commit() ? WriteResult::kOk : WriteResult::kWriteFailed;
 }
 
 // Reads the data file back and prints every whole record.

@@ -1,5 +1,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -84,7 +85,7 @@ TEST_F(DataFile, BuildWritesSortedRecordsAndPrintsThemBack) {
     EXPECT_EQ(file.substr(40, 12), std::string("7zzzzzzzzz\0\0", 12));
     EXPECT_EQ(file.substr(20, 4), std::string(4, '\0'));
     EXPECT_EQ(file.substr(52, 4), std::string(4, '\0'));
-    EXPECT_FALSE(test::file_exists("DATA_T.BIN.tmp"));
+    EXPECT_TRUE(test::temp_files().empty());
 
     // The same list always gives the same bytes.
     test::run_build(result);
@@ -115,7 +116,7 @@ void expect_write_failure_keeps_old_file(const std::string& out, int result,
         << out;
     EXPECT_EQ(out.find("file all index"), std::string::npos);
     EXPECT_EQ(test::read_file("DATA_T.BIN"), old);
-    EXPECT_FALSE(test::file_exists("DATA_T.BIN.tmp"));
+    EXPECT_TRUE(test::temp_files().empty());
     EXPECT_EQ(edog_heap_buffer_addr, nullptr);
 }
 
@@ -157,22 +158,32 @@ TEST_F(DataFile, DataFileThatIsADirectoryIsNotReplaced) {
     struct stat st {};
     ASSERT_EQ(::stat("DATA_T.BIN", &st), 0);
     EXPECT_TRUE(S_ISDIR(st.st_mode));
-    EXPECT_FALSE(test::file_exists("DATA_T.BIN.tmp"));
+    EXPECT_TRUE(test::temp_files().empty());
 }
 
 TEST_F(DataFile, UncreatableFileReportsTheOpenFailure) {
     test::write_file("speedcam22.txt", "1,1,1,1,1,1,1\n");
     test::write_file("DATA_T.BIN", "old");
-    ASSERT_EQ(::mkdir("DATA_T.BIN.tmp", 0755), 0);  // the temporary file cannot be made
-    int result = 0;
-    const std::string out = test::run_build(result);
-    EXPECT_EQ(result, -1);
-    EXPECT_NE(out.find("=========== quick sort file OK!\n"
-                       "########## e_dog_write_list_to_file open input file: DATA_T.BIN fail!\n"),
+    // In a child whose descriptors run out after the list is opened: the
+    // temporary file cannot be made.
+    const test::ChildResult child = test::run_in_child([] {
+        const int lowest_free = ::dup(0);
+        (void)::close(lowest_free);
+        const rlimit one_more{static_cast<rlim_t>(lowest_free) + 1,
+                              static_cast<rlim_t>(lowest_free) + 1};
+        if (::setrlimit(RLIMIT_NOFILE, &one_more) != 0) {
+            return 99;
+        }
+        return e_dog_updata_tsk() == -1 ? 0 : 1;
+    });
+    EXPECT_EQ(child.exit_status, 0);
+    EXPECT_NE(child.out.find("=========== quick sort file OK!\n"
+                             "########## e_dog_write_list_to_file open input file: DATA_T.BIN "
+                             "fail!\n"),
               std::string::npos);
-    EXPECT_EQ(out.find("file all index"), std::string::npos);
+    EXPECT_EQ(child.out.find("file all index"), std::string::npos);
     EXPECT_EQ(test::read_file("DATA_T.BIN"), "old");
-    EXPECT_EQ(edog_heap_buffer_addr, nullptr);
+    EXPECT_TRUE(test::temp_files().empty());
 }
 
 }  // namespace

@@ -51,6 +51,17 @@ void write_file(const std::string& name, const std::string& bytes) {
     }
 }
 
+std::vector<std::string> temp_files() {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(".")) {
+        const std::string name = e.path().filename().string();
+        if (name.rfind("DATA_T.BIN.", 0) == 0) {
+            out.push_back(name);
+        }
+    }
+    return out;
+}
+
 std::string read_file(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -31,6 +31,8 @@ private:
 };
 
 void write_file(const std::string& name, const std::string& bytes);
+// Names in the working directory that a build's temporary files would have.
+std::vector<std::string> temp_files();
 std::string read_file(const std::string& name);
 bool file_exists(const std::string& name);
 
