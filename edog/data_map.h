@@ -1,10 +1,12 @@
 // A read-only memory map of the open data file, owned: unmapped when its owner
 // goes. Records are read from the map, or with pread where the file could not
 // be mapped. The map sees the file that was opened even if another is renamed
-// over it. See doc/data-file-format.md.
+// over it. Reads of the map run inside guarded(), which survives the file
+// being shrunk under the map by another program. See doc/data-file-format.md.
 #ifndef EDOG_DATA_MAP_H
 #define EDOG_DATA_MAP_H
 
+#include <csetjmp>
 #include <cstddef>
 #include <cstdint>
 
@@ -12,6 +14,21 @@
 #include "edog/e_dog_source_date.h"
 
 namespace e_dog {
+
+// A guarded stretch of map reads on this thread: where a read of [lo, lo+len)
+// faults, control returns to `env`.
+struct MapGuard {
+    sigjmp_buf env;
+    const unsigned char* lo;
+    std::size_t len;
+    MapGuard* outer;
+};
+// The innermost guard of this thread, or null.
+extern thread_local MapGuard* t_map_guard;
+// Installs, once per process, the SIGBUS handler that returns a faulting read
+// of a guarded map to its guard. Every other SIGBUS goes to the handler that
+// was there before (or ends the process as it would have).
+void install_map_guard();
 
 class DataMap {
 public:
@@ -47,6 +64,32 @@ public:
             __builtin_prefetch(rec + kRecordSize - 1);
         }
     }
+
+    // Runs `body`, which reads records of this map, and answers true; or
+    // false when a read faulted because the file has shrunk under the map, in
+    // which case `body` was cut short where it read (so every object that
+    // lives in it from the read up to here must be trivially destructible),
+    // and nothing it did may be trusted.
+    template <typename Body>
+    bool guarded(Body&& body) const {
+        MapGuard guard{};
+        guard.lo = bytes_;
+        guard.len = length_;
+        guard.outer = t_map_guard;
+        // The signal mask is not saved: the handler leaves SIGBUS unblocked.
+        if (sigsetjmp(guard.env, 0) != 0) {
+            t_map_guard = guard.outer;
+            return false;
+        }
+        t_map_guard = &guard;
+        body();
+        t_map_guard = guard.outer;
+        return true;
+    }
+
+    // After a guarded read failed: from now on only the records that are
+    // whole in the file as it is now are read (never more than before).
+    void shrink_to_file();
 
 private:
     void release() noexcept;

@@ -197,20 +197,40 @@ E_DOG_DATA e_dog_search_nearest(double lati, double longi, double radius_m, E_DO
         !std::isfinite(radius_m)) {
         return rt;
     }
-    if (!state.keys_built) {
-        state.keys_built = true;
-        state.indexed = e_dog::build_keys(state.map, state.keys);
-    }
-    state.trace = {state.indexed, 0};
-    Best best{radius_m};
-    if (state.indexed) {
-        search_indexed(lati, longi, radius_m, best);
-    } else {
-        scan_all(lati, longi, radius_m, best);
-    }
-    if (best.index >= 0) {
-        rt = state.map.record(static_cast<std::uint32_t>(best.index));
-        e_dog::show_camera(p_lcd_rt, rt, best.distance);
+    // A file shrunk under the map by another program faults the read that
+    // goes past its end; the search then starts again on the records still
+    // whole, with keys built anew from them.
+    constexpr int kAttempts = 3;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        Best best{radius_m};
+        const bool read = state.map.guarded([&] {
+            if (!state.keys_built) {
+                state.keys_built = true;
+                state.indexed = e_dog::build_keys(state.map, state.keys);
+            }
+            state.trace = {state.indexed, 0};
+            if (state.indexed) {
+                search_indexed(lati, longi, radius_m, best);
+            } else {
+                scan_all(lati, longi, radius_m, best);
+            }
+            if (best.index >= 0) {
+                rt = state.map.record(static_cast<std::uint32_t>(best.index));
+            }
+        });
+        if (read) {
+            if (best.index >= 0) {
+                e_dog::show_camera(p_lcd_rt, rt, best.distance);
+            }
+            return rt;
+        }
+        state.map.shrink_to_file();
+        state.keys = KeyArray{};
+        state.keys_built = false;
+        rt = e_dog::no_camera(p_lcd_rt);
+        if (state.map.records() == 0) {
+            break;
+        }
     }
     return rt;
 }

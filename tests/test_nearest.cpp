@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -338,6 +340,27 @@ TEST_F(Nearest, KeysServeSortedFilesAndOnlyThem) {
     EXPECT_FALSE(e_dog::last_nearest_trace().indexed);
     EXPECT_EQ(e_dog::last_nearest_trace().measured, recs.size());
     expect_agreement(recs, queries);
+}
+
+// Another program cuts the open file short (as copying a file over it does):
+// no signal, and the answers come from the records that are still whole,
+// whether the keys were built before (first round) or not yet (second).
+TEST_F(Nearest, SurvivesTheFileShrinkingUnderIt) {
+    const std::vector<Camera> cams = clustered(3000);
+    for (const bool searched_before : {true, false}) {
+        SCOPED_TRACE(searched_before ? "keys built before" : "keys not built yet");
+        const std::vector<E_DOG_DATA> recs = open_file(cams);
+        const std::vector<Query> queries = queries_near(cams, 300);
+        if (searched_before) {
+            expect_agreement(recs, queries);
+        }
+        const std::size_t kept = recs.size() / 3;
+        ASSERT_EQ(::truncate("DATA_T.BIN", static_cast<off_t>(kept * 56 + 20)), 0);
+        const std::vector<E_DOG_DATA> whole(recs.begin(), recs.begin() + static_cast<long>(kept));
+        EXPECT_GT(expect_agreement(whole, queries), 50);
+        ASSERT_EQ(::truncate("DATA_T.BIN", 0), 0);
+        expect_agreement({}, queries);
+    }
 }
 
 TEST_F(Nearest, ReadsTheFileItOpenedAndReopensAfresh) {
