@@ -16,19 +16,6 @@ namespace {
 
 constexpr int kNameAttempts = 100;
 
-// A name suffix unlikely to be taken: the process, a counter and a random
-// number, so that builds in one process, in several processes and on several
-// hosts sharing a folder pick different names.
-std::string temp_suffix() {
-    static std::uint32_t counter = 0;
-    static std::mt19937 rng(static_cast<std::uint32_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count() ^ ::getpid()));
-    char buf[64];
-    (void)std::snprintf(buf, sizeof buf, ".tmp-%ld-%u-%08x", static_cast<long>(::getpid()),
-                        counter++, static_cast<unsigned>(rng()));
-    return buf;
-}
-
 // Forces the folder holding `path` to disk, so that a rename into it lasts.
 void sync_folder_of(const std::string& path) {
     const std::filesystem::path parent = std::filesystem::path(path).parent_path();
@@ -42,9 +29,21 @@ void sync_folder_of(const std::string& path) {
 
 }  // namespace
 
+std::string unique_name_beside(const std::string& target) {
+    static std::uint32_t counter = 0;
+    static std::mt19937 rng(static_cast<std::uint32_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^ ::getpid()));
+    char suffix[64];
+    (void)std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u-%08x", static_cast<long>(::getpid()),
+                        counter++, static_cast<unsigned>(rng()));
+    std::string name;
+    name.assign(target).append(suffix);
+    return name;
+}
+
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        temp_.assign(target_).append(temp_suffix());
+        temp_ = unique_name_beside(target_);
         // 0666 less the umask, as for any new file.
         const int fd =
             ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);

@@ -9,6 +9,12 @@
 
 namespace e_dog {
 
+// `target` with a suffix that makes a name no other file is likely to have:
+// the process, a counter and a random number, so that callers in one
+// process, in several processes and on several hosts sharing a folder pick
+// different names. Whoever creates it still creates it exclusively.
+std::string unique_name_beside(const std::string& target);
+
 class AtomicFile {
 public:
     // Creates the temporary file: a name beside `target` that nothing has,

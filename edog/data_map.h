@@ -1,12 +1,12 @@
 // A read-only memory map of the open data file, owned: unmapped when its owner
 // goes. Records are read from the map, or with pread where the file could not
 // be mapped. The map sees the file that was opened even if another is renamed
-// over it. Reads of the map run inside guarded(), which survives the file
-// being shrunk under the map by another program. See doc/data-file-format.md.
+// over it, and survives the file being cut short under it by another program
+// (cut_short() tells, remap() recovers). See doc/data-file-format.md.
 #ifndef EDOG_DATA_MAP_H
 #define EDOG_DATA_MAP_H
 
-#include <csetjmp>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -15,32 +15,14 @@
 
 namespace e_dog {
 
-// A guarded stretch of map reads on this thread: where a read of [lo, lo+len)
-// faults, control returns to `env`.
-struct MapGuard {
-    sigjmp_buf env;
-    const unsigned char* lo;
-    std::size_t len;
-    MapGuard* outer;
-};
-// The innermost guard of this thread, or null.
-extern thread_local MapGuard* t_map_guard;
-// Installs, once per process, the SIGBUS handler that returns a faulting read
-// of a guarded map to its guard. Every other SIGBUS goes to the handler that
-// was there before (or ends the process as it would have).
-void install_map_guard();
-
 class DataMap {
 public:
     DataMap() = default;
-    // Maps the first `records` whole records of the file open on `fd`; the
-    // descriptor stays the caller's and must stay open while this lives.
-    DataMap(int fd, std::uint32_t records);
     ~DataMap();
     DataMap(const DataMap&) = delete;
     DataMap& operator=(const DataMap&) = delete;
-    DataMap(DataMap&& other) noexcept;
-    DataMap& operator=(DataMap&& other) noexcept;
+    DataMap(DataMap&& other) noexcept = delete;
+    DataMap& operator=(DataMap&& other) noexcept = delete;
 
     [[nodiscard]] std::uint32_t records() const { return records_; }
     [[nodiscard]] bool mapped() const { return bytes_ != nullptr; }
@@ -65,39 +47,32 @@ public:
         }
     }
 
-    // Runs `body`, which reads records of this map, and answers true; or
-    // false when a read faulted because the file has shrunk under the map, in
-    // which case `body` was cut short where it read (so every object that
-    // lives in it from the read up to here must be trivially destructible),
-    // and nothing it did may be trusted.
-    template <typename Body>
-    bool guarded(Body&& body) const {
-        MapGuard guard{};
-        guard.lo = bytes_;
-        guard.len = length_;
-        guard.outer = t_map_guard;
-        // The signal mask is not saved: the handler leaves SIGBUS unblocked.
-        if (sigsetjmp(guard.env, 0) != 0) {
-            t_map_guard = guard.outer;
-            return false;
-        }
-        t_map_guard = &guard;
-        body();
-        t_map_guard = guard.outer;
-        return true;
-    }
+    // True when a read of the map went past the end of the file since the
+    // last remap(): the file was cut short, the read saw zeros, and nothing
+    // read from the map since then may be trusted.
+    [[nodiscard]] bool cut_short() const { return cut_short_.load(std::memory_order_acquire); }
 
-    // After a guarded read failed: from now on only the records that are
-    // whole in the file as it is now are read (never more than before).
-    void shrink_to_file();
+    // Marks the map cut short: a record read from it was found cut.
+    void mark_cut_short() { cut_short_.store(true, std::memory_order_release); }
+
+    // Maps the first `records` whole records of the file open on `fd`; the
+    // descriptor stays the caller's and must stay open until reset().
+    void attach(int fd, std::uint32_t records);
+    // Maps the file anew as it is now: its whole records, never more than
+    // before.
+    void remap();
+    // Unmaps; the map is empty afterwards.
+    void reset();
 
 private:
-    void release() noexcept;
+    void map(std::uint32_t records);
 
     int fd_ = -1;
     const unsigned char* bytes_ = nullptr;
     std::size_t length_ = 0;
     std::uint32_t records_ = 0;
+    // Set by the fault handler, which finds this map through a registry.
+    std::atomic<bool> cut_short_{false};
 };
 
 }  // namespace e_dog

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <string>
 
+#include "edog/atomic_file.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_nearest.h"
 #include "edog/e_dog_record.h"
@@ -20,13 +22,21 @@ bool same_file(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// Deletes `name` only while it still names the file `opened` describes, so
-// that a file renamed into its place meanwhile is kept.
+// Deletes `name` only while it names the file `opened` describes, so that a
+// file renamed into its place meanwhile is kept. The name is first moved
+// aside, atomically, so that the file tested is the file deleted; a file that
+// is not the one opened is put back, unless a newer one has taken the name
+// by then.
 void remove_if_still(const char* name, const struct stat& opened) {
-    struct stat now {};
-    if (::lstat(name, &now) == 0 && same_file(now, opened)) {
-        (void)std::remove(name);
+    const std::string aside = e_dog::unique_name_beside(name);
+    if (std::rename(name, aside.c_str()) != 0) {
+        return;
     }
+    struct stat moved {};
+    if (::lstat(aside.c_str(), &moved) != 0 || !same_file(moved, opened)) {
+        (void)::link(aside.c_str(), name);  // fails when the name is taken again
+    }
+    (void)::unlink(aside.c_str());
 }
 
 }  // namespace

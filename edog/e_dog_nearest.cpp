@@ -18,6 +18,7 @@
 #include "edog/nearest_cover.h"
 #include "edog/nearest_keys.h"
 #include "geo/distance.h"
+#include "geo/geohash_int.h"
 
 namespace {
 
@@ -43,9 +44,16 @@ struct Best {
 
 // Measures record `i` if it qualifies; it becomes the best when it is nearer,
 // or as near and earlier in the file (candidates may come out of file order).
+// With keys, a record must still lie in its key's cell: one that does not was
+// cut short under the map since the keys were built.
 void consider(std::uint32_t i, double lati, double longi, double radius_m, Best& best) {
     const e_dog::Spot spot = state.map.spot(i);
     if (!e_dog::qualifies(spot.dirtype)) {
+        return;
+    }
+    if (state.indexed && !geo::CellBox(state.keys[i] >> e_dog::kKeyShift, e_dog::kCodeBits)
+                              .holds(spot.lat, spot.lng)) {
+        state.map.mark_cut_short();
         return;
     }
     ++state.trace.measured;
@@ -174,12 +182,16 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
 void e_dog::nearest_attach(std::FILE* f, std::uint32_t records) {
     nearest_detach();
     if (f != nullptr && records != 0) {
-        state.map = DataMap(::fileno(f), records);
+        state.map.attach(::fileno(f), records);
     }
 }
 
 void e_dog::nearest_detach() {
-    state = State{};
+    state.map.reset();
+    state.keys = KeyArray{};
+    state.keys_built = false;
+    state.indexed = false;
+    state.trace = {};
 }
 
 std::size_t e_dog::nearest_index_bytes() {
@@ -197,34 +209,34 @@ E_DOG_DATA e_dog_search_nearest(double lati, double longi, double radius_m, E_DO
         !std::isfinite(radius_m)) {
         return rt;
     }
-    // A file shrunk under the map by another program faults the read that
-    // goes past its end; the search then starts again on the records still
-    // whole, with keys built anew from them.
+    // A file cut short under the map by another program reads zeros where it
+    // lost pages, or records out of their cells; the search then starts again
+    // on the file as it is now, with keys built anew.
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (!state.keys_built) {
+            // Keys are built from the file as it is now.
+            state.map.remap();
+            state.keys_built = true;
+            state.indexed = e_dog::build_keys(state.map, state.keys);
+        }
+        state.trace = {state.indexed, 0};
         Best best{radius_m};
-        const bool read = state.map.guarded([&] {
-            if (!state.keys_built) {
-                state.keys_built = true;
-                state.indexed = e_dog::build_keys(state.map, state.keys);
-            }
-            state.trace = {state.indexed, 0};
-            if (state.indexed) {
-                search_indexed(lati, longi, radius_m, best);
-            } else {
-                scan_all(lati, longi, radius_m, best);
-            }
-            if (best.index >= 0) {
-                rt = state.map.record(static_cast<std::uint32_t>(best.index));
-            }
-        });
-        if (read) {
+        if (state.indexed) {
+            search_indexed(lati, longi, radius_m, best);
+        } else {
+            scan_all(lati, longi, radius_m, best);
+        }
+        if (best.index >= 0) {
+            rt = state.map.record(static_cast<std::uint32_t>(best.index));
+        }
+        if (!state.map.cut_short()) {
             if (best.index >= 0) {
                 e_dog::show_camera(p_lcd_rt, rt, best.distance);
             }
             return rt;
         }
-        state.map.shrink_to_file();
+        state.map.remap();
         state.keys = KeyArray{};
         state.keys_built = false;
         rt = e_dog::no_camera(p_lcd_rt);

@@ -1,8 +1,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <random>
 #include <string>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -112,6 +115,29 @@ TEST_F(Handle, FileWithMoreRecordsThanCanBeCountedIsRefusedAndKept) {
         EXPECT_EQ(e_dog_run_flag, 0);
         EXPECT_EQ(e_dog_list_size, 0U);
         EXPECT_TRUE(test::file_exists("DATA_T.BIN"));
+    }
+}
+
+// A build renames a complete file into place while e_dog_init is looking at
+// an empty one: the complete file is never deleted. The rename lands at
+// random moments around the call; some land inside it.
+TEST_F(Handle, EmptyFileIsDeletedOnlyWhileItsNameStillNamesIt) {
+    const std::string full(56 * 3, 'f');
+    std::mt19937 rng(8);
+    for (int round = 0; round < 5000; ++round) {
+        test::write_file("DATA_T.BIN", "");
+        test::write_file("complete", full);
+        const auto delay = std::chrono::nanoseconds(rng() % 40000);
+        std::thread build([delay] {
+            std::this_thread::sleep_for(delay);
+            (void)std::rename("complete", "DATA_T.BIN");
+        });
+        testing::internal::CaptureStdout();
+        (void)e_dog_init();
+        (void)testing::internal::GetCapturedStdout();
+        build.join();
+        e_dog_exit();
+        ASSERT_EQ(test::read_file("DATA_T.BIN"), full) << "round " << round;
     }
 }
 

@@ -344,22 +344,34 @@ TEST_F(Nearest, KeysServeSortedFilesAndOnlyThem) {
 
 // Another program cuts the open file short (as copying a file over it does):
 // no signal, and the answers come from the records that are still whole,
-// whether the keys were built before (first round) or not yet (second).
+// whether the keys were built before or not yet; for a large file cut by
+// pages, and for a small one cut inside its only page, through a record.
 TEST_F(Nearest, SurvivesTheFileShrinkingUnderIt) {
-    const std::vector<Camera> cams = clustered(3000);
-    for (const bool searched_before : {true, false}) {
-        SCOPED_TRACE(searched_before ? "keys built before" : "keys not built yet");
-        const std::vector<E_DOG_DATA> recs = open_file(cams);
-        const std::vector<Query> queries = queries_near(cams, 300);
-        if (searched_before) {
-            expect_agreement(recs, queries);
+    std::vector<Camera> small;
+    for (int i = 0; i < 60; ++i) {
+        small.push_back({uniform(-0.01, 0.01), uniform(-0.01, 0.01), 1});
+    }
+    const std::vector<Camera> large = clustered(3000);
+    const std::vector<Camera>* const files[] = {&large, &small};
+    for (const std::vector<Camera>* cams : files) {
+        for (const bool searched_before : {true, false}) {
+            SCOPED_TRACE(::testing::Message() << cams->size() << " cameras, "
+                                              << (searched_before ? "keys built" : "no keys"));
+            const std::vector<E_DOG_DATA> recs = open_file(*cams);
+            std::vector<Query> queries = queries_near(*cams, 300);
+            const std::size_t kept = recs.size() / 3;
+            const E_DOG_DATA& cut = recs[kept];  // loses its position
+            queries.push_back({cut.Gps_lat, cut.Gps_lng, 800.0});
+            if (searched_before) {
+                expect_agreement(recs, queries);
+            }
+            ASSERT_EQ(::truncate("DATA_T.BIN", static_cast<off_t>(kept * 56 + 20)), 0);
+            const std::vector<E_DOG_DATA> whole(recs.begin(),
+                                                recs.begin() + static_cast<long>(kept));
+            EXPECT_GT(expect_agreement(whole, queries), 50);
+            ASSERT_EQ(::truncate("DATA_T.BIN", 0), 0);
+            expect_agreement({}, queries);
         }
-        const std::size_t kept = recs.size() / 3;
-        ASSERT_EQ(::truncate("DATA_T.BIN", static_cast<off_t>(kept * 56 + 20)), 0);
-        const std::vector<E_DOG_DATA> whole(recs.begin(), recs.begin() + static_cast<long>(kept));
-        EXPECT_GT(expect_agreement(whole, queries), 50);
-        ASSERT_EQ(::truncate("DATA_T.BIN", 0), 0);
-        expect_agreement({}, queries);
     }
 }
 
