@@ -37,10 +37,10 @@ bool replace_with_zeros(const unsigned char* addr) {
         if (lo == nullptr || flag == nullptr || addr < lo || addr >= lo + len) {
             continue;
         }
-        void* page =
-            reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(addr) & ~(page_size - 1));
-        if (::mmap(page, page_size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) ==
-            MAP_FAILED) {
+        const unsigned char* page =
+            addr - (reinterpret_cast<std::uintptr_t>(addr) & (page_size - 1));
+        if (::mmap(const_cast<unsigned char*>(page), page_size, PROT_READ,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) == MAP_FAILED) {
             return false;
         }
         flag->store(true, std::memory_order_release);
