@@ -17,6 +17,7 @@
 #include "edog/nearest_bounds.h"
 #include "edog/nearest_cover.h"
 #include "edog/nearest_keys.h"
+#include "edog/search_state.h"
 #include "geo/distance.h"
 #include "geo/geohash_int.h"
 
@@ -26,16 +27,7 @@ using e_dog::DataMap;
 using e_dog::DistanceFloor;
 using e_dog::KeyArray;
 
-// What the search holds of the open file.
-struct State {
-    DataMap map;
-    KeyArray keys;  // built on the first search
-    bool keys_built = false;
-    bool indexed = false;  // false: every search scans all records
-    e_dog::NearestTrace trace;
-};
-
-State state;
+e_dog::SearchState& state = e_dog::search_state;
 
 struct Best {
     double distance;
@@ -132,36 +124,6 @@ private:
         indices_;  // NOLINT(cppcoreguidelines-pro-type-member-init)
 };
 
-// Every key of the ranges that lies in the box becomes a candidate.
-void scan_ranges(e_dog::Cover& cover, const e_dog::KeyBox& in_box, const DistanceFloor& floor,
-                 Candidates& candidates) {
-    const KeyArray& keys = state.keys;
-    const std::uint32_t n = keys.size();
-    // Locate every range in the fence first and fetch its block, so that the
-    // blocks' cache misses overlap.
-    for (std::size_t r = 0; r < cover.count; ++r) {
-        cover.ranges[r].start = keys.block_of(cover.ranges[r].first);
-        keys.prefetch(cover.ranges[r].start);
-    }
-    std::uint32_t at = 0;
-    for (std::size_t r = 0; r < cover.count; ++r) {
-        const auto [first, last, start] = cover.ranges[r];
-        // Ranges often follow on directly from the one before.
-        if (at == n || keys[at] < first) {
-            at = keys.find_from(start, first);
-        }
-        for (; at != n; ++at) {
-            const std::uint64_t key = keys[at];
-            if (key > last) {
-                break;
-            }
-            if ((key & e_dog::kTakeable) != 0 && in_box.holds(key)) {
-                candidates.add(floor.sum(key >> e_dog::kKeyShift), at);
-            }
-        }
-    }
-}
-
 void search_indexed(double lati, double longi, double radius_m, Best& best) {
     const e_dog::ReachBox box = e_dog::reach_box(lati, longi, radius_m);
     const e_dog::CellRanges fine = e_dog::fine_cells(box);
@@ -173,11 +135,34 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
     const e_dog::KeyBox in_box(fine.lat, fine.lng.data(), fine.lng_count);
     const DistanceFloor floor(box, lati, longi);
     Candidates candidates(lati, longi, radius_m, best);
-    scan_ranges(cover, in_box, floor, candidates);
+    e_dog::scan_key_ranges(state.keys, cover.ranges, cover.count, in_box, e_dog::kTakeable,
+                           [&](std::uint64_t key, std::uint32_t at) {
+                               candidates.add(floor.sum(key >> e_dog::kKeyShift), at);
+                           });
     candidates.flush();
 }
 
 }  // namespace
+
+e_dog::SearchState e_dog::search_state;
+
+void e_dog::ensure_keys(SearchState& s) {
+    if (!s.keys_built) {
+        s.map.remap();  // keys are built from the file as it is now
+        s.keys_built = true;
+        s.indexed = build_keys(s.map, s.keys);
+    }
+}
+
+bool e_dog::renew_if_cut_short(SearchState& s) {
+    if (!s.map.cut_short()) {
+        return false;
+    }
+    s.map.remap();
+    s.keys = KeyArray{};
+    s.keys_built = false;
+    return true;
+}
 
 void e_dog::nearest_attach(std::FILE* f, std::uint32_t records) {
     nearest_detach();
@@ -214,12 +199,7 @@ E_DOG_DATA e_dog_search_nearest(double lati, double longi, double radius_m, E_DO
     // on the file as it is now, with keys built anew.
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (!state.keys_built) {
-            // Keys are built from the file as it is now.
-            state.map.remap();
-            state.keys_built = true;
-            state.indexed = e_dog::build_keys(state.map, state.keys);
-        }
+        e_dog::ensure_keys(state);
         state.trace = {state.indexed, 0};
         Best best{radius_m};
         if (state.indexed) {
@@ -230,15 +210,12 @@ E_DOG_DATA e_dog_search_nearest(double lati, double longi, double radius_m, E_DO
         if (best.index >= 0) {
             rt = state.map.record(static_cast<std::uint32_t>(best.index));
         }
-        if (!state.map.cut_short()) {
+        if (!e_dog::renew_if_cut_short(state)) {
             if (best.index >= 0) {
                 e_dog::show_camera(p_lcd_rt, rt, best.distance);
             }
             return rt;
         }
-        state.map.remap();
-        state.keys = KeyArray{};
-        state.keys_built = false;
         rt = e_dog::no_camera(p_lcd_rt);
         if (state.map.records() == 0) {
             break;

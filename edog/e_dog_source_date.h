@@ -150,4 +150,20 @@ void printf_E_DOG_DATA(E_DOG_DATA tdata);
 // radius that is not positive and finite or a position out of range.
 E_DOG_DATA e_dog_search_nearest(double lati, double longi, double radius_m, E_DOG_LCD* p_lcd_rt);
 
+// One camera found by e_dog_search_within.
+struct _e_dog_hit_ {
+    E_DOG_DATA data;    // the record
+    INT32 record;       // its record number in the data file
+    double distance_m;  // its distance by get_distance
+};
+using E_DOG_HIT = _e_dog_hit_;
+
+// Every record of the open data file strictly closer than `radius_m` metres
+// to (lati, longi) by get_distance, of any DirType, nearest first and equal
+// distances in file order. Returns how many there are, which may be more than
+// `max_out`: only the first `max_out` are written to `out`. -1 when the
+// module is not open, for a radius that is not positive and finite, a
+// position out of range, a negative `max_out`, or no `out` for a positive one.
+int e_dog_search_within(double lati, double longi, double radius_m, E_DOG_HIT* out, int max_out);
+
 #endif  // EDOG_E_DOG_SOURCE_DATE_H

@@ -48,14 +48,14 @@ bool build_keys(const DataMap& map, KeyArray& keys) {
             keys = KeyArray{};
             return false;
         }
-        const bool take =
-            qualifies(rec.DirType) && std::isfinite(rec.Gps_lat) && std::isfinite(rec.Gps_lng);
-        if (take && !geo::CellBox(value, kCodeBits).holds(rec.Gps_lat, rec.Gps_lng)) {
+        const bool placed = std::isfinite(rec.Gps_lat) && std::isfinite(rec.Gps_lng);
+        if (placed && !geo::CellBox(value, kCodeBits).holds(rec.Gps_lat, rec.Gps_lng)) {
             keys = KeyArray{};
             return false;
         }
         previous = value;
-        keys.set(i, (value << kKeyShift) | (take ? kTakeable : 0));
+        const bool take = placed && qualifies(rec.DirType);
+        keys.set(i, (value << kKeyShift) | (placed ? kPlaced : 0) | (take ? kTakeable : 0));
     }
     return true;
 }

@@ -1,6 +1,6 @@
-// The nearest-camera search's keys: one per record in file order, seven bytes
-// each (the record's code as a 50-bit number in the top 50 bits, and a bit
-// saying whether the record can be taken), with the first key of every block
+// The searches' keys: one per record in file order, seven bytes each (the
+// record's code as a 50-bit number in the top 50 bits, and bits saying
+// whether the record has a position and whether it can be taken), with the first key of every block
 // of 16 after the first again in a fence that stays in cache. A key is found
 // with one bisection of the fence and a look into one block. At most 7.5
 // bytes per record (8 for a single record). See doc/nearest-search.md.
@@ -25,6 +25,7 @@ inline constexpr int kCodeBits = geo::kBitsPerChar * kCodeChars;  // 50
 inline constexpr int kKeyBits = 56;                               // seven bytes
 inline constexpr int kKeyShift = kKeyBits - kCodeBits;  // the code sits in the top 50 bits
 inline constexpr std::uint64_t kTakeable = 1;           // DirType 1 to 5, finite position
+inline constexpr std::uint64_t kPlaced = 2;             // finite position (any DirType)
 inline constexpr std::uint64_t kKeyLowBits = (std::uint64_t{1} << kKeyShift) - 1;
 
 class KeyArray {
@@ -100,9 +101,9 @@ private:
 };
 
 // The keys of the mapped file's records. The range searches are exact only for
-// a file whose codes are valid, ascending and agree with the positions of the
-// records that can be taken; for any other file (or without memory) the result
-// is false and `keys` empty, and the file must be searched by a scan.
+// a file whose codes are valid, ascending and agree with every finite
+// position; for any other file (or without memory) the result is false and
+// `keys` empty, and the file must be searched by a scan.
 bool build_keys(const DataMap& map, KeyArray& keys);
 
 // A box of fine cells (index ranges at the full 50 bits) tested on keys
@@ -146,6 +147,38 @@ private:
     Span lat_;
     std::array<Span, 2> lng_;
 };
+
+// Calls visit(key, index) for every key of the ranges (sorted, as
+// cover_ranges gives them; each range's `start` is filled here) that has all
+// the bits of `need` and lies in the box.
+template <typename Ranges, typename Visit>
+void scan_key_ranges(const KeyArray& keys, Ranges& ranges, std::size_t count, const KeyBox& in_box,
+                     std::uint64_t need, Visit&& visit) {
+    const std::uint32_t n = keys.size();
+    // Locate every range in the fence first and fetch its block, so that the
+    // blocks' cache misses overlap.
+    for (std::size_t r = 0; r < count; ++r) {
+        ranges[r].start = keys.block_of(ranges[r].first);
+        keys.prefetch(ranges[r].start);
+    }
+    std::uint32_t at = 0;
+    for (std::size_t r = 0; r < count; ++r) {
+        const auto [first, last, start] = ranges[r];
+        // Ranges often follow on directly from the one before.
+        if (at == n || keys[at] < first) {
+            at = keys.find_from(start, first);
+        }
+        for (; at != n; ++at) {
+            const std::uint64_t key = keys[at];
+            if (key > last) {
+                break;
+            }
+            if ((key & need) == need && in_box.holds(key)) {
+                visit(key, at);
+            }
+        }
+    }
+}
 
 }  // namespace e_dog
 

@@ -1,5 +1,6 @@
 #include "edog/reference_scan.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "edog/e_dog_answer.h"
@@ -31,6 +32,24 @@ Answer nearest(const std::vector<E_DOG_DATA>& records, double lat, double lng, d
         }
     }
     return best;
+}
+
+std::vector<Answer> within(const std::vector<E_DOG_DATA>& records, double lat, double lng,
+                           double radius_m) {
+    std::vector<Answer> out;
+    const bool position_ok = lat >= -90.0 && lat <= 90.0 && lng >= -180.0 && lng <= 180.0;
+    if (!position_ok || !(radius_m > 0.0) || !std::isfinite(radius_m)) {
+        return out;
+    }
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const double d = get_distance(lat, lng, records[i].Gps_lat, records[i].Gps_lng);
+        if (d < radius_m) {
+            out.push_back({static_cast<long>(i), d});
+        }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Answer& a, const Answer& b) { return a.distance_m < b.distance_m; });
+    return out;
 }
 
 std::vector<E_DOG_DATA> decode_file(const unsigned char* bytes, std::size_t size) {

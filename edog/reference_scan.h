@@ -25,6 +25,11 @@ struct Answer {
 Answer nearest(const std::vector<E_DOG_DATA>& records, double lat, double lng, double radius_m,
                bool skip_far_latitudes = false);
 
+// Every record strictly closer than the radius, any DirType, nearest first
+// and equal distances in file order (the same refused arguments give none).
+std::vector<Answer> within(const std::vector<E_DOG_DATA>& records, double lat, double lng,
+                           double radius_m);
+
 // The whole records of the bytes of a data file, in file order.
 std::vector<E_DOG_DATA> decode_file(const unsigned char* bytes, std::size_t size);
 

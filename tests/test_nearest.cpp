@@ -6,6 +6,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -373,6 +374,64 @@ TEST_F(Nearest, SurvivesTheFileShrinkingUnderIt) {
             expect_agreement({}, queries);
         }
     }
+}
+
+// Every camera within a radius, against a scan of every record: clustered
+// and uniform files (keys) and a damaged one (scan), radii from metres to the
+// whole earth, output buffers smaller and larger than the answer.
+TEST_F(Nearest, WithinAgreesWithBruteForce) {
+    std::vector<Camera> uniform_cams;
+    for (int i = 0; i < 1500; ++i) {
+        uniform_cams.push_back({uniform(-90, 90), uniform(-180, 180), dirtype()});
+    }
+    const std::vector<Camera> clustered_cams = clustered(3000);
+    std::vector<E_DOG_HIT> out(64);
+    const std::vector<Camera>* const files[] = {&clustered_cams, &uniform_cams};
+    for (const std::vector<Camera>* cams : files) {
+        std::vector<E_DOG_DATA> recs = open_file(*cams);
+        for (const bool damaged : {false, true}) {
+            if (damaged) {  // one code off its position: no keys
+                std::swap(recs[10].Gps_lat, recs[20].Gps_lat);
+                test::write_records("DATA_T.BIN", recs);
+                e_dog_exit();
+                ASSERT_EQ(e_dog_init(), 0);
+            }
+            int answered = 0;
+            for (const Query& q : queries_near(*cams, 1500)) {
+                const std::vector<e_dog::reference::Answer> want =
+                    e_dog::reference::within(recs, q.lat, q.lng, q.radius);
+                const int max_out = static_cast<int>(want.size() % 3 == 0 ? 64 : want.size() / 2);
+                out.resize(std::max<std::size_t>(64, static_cast<std::size_t>(max_out)));
+                const int got = e_dog_search_within(q.lat, q.lng, q.radius, out.data(), max_out);
+                ASSERT_EQ(got, static_cast<int>(want.size()))
+                    << q.lat << "," << q.lng << " r " << q.radius;
+                answered += got > 0 ? 1 : 0;
+                for (int k = 0; k < std::min(got, max_out); ++k) {
+                    const auto& w = want[static_cast<std::size_t>(k)];
+                    ASSERT_EQ(out[static_cast<std::size_t>(k)].record, w.index) << k;
+                    ASSERT_EQ(out[static_cast<std::size_t>(k)].distance_m, w.distance_m);
+                    ASSERT_EQ(out[static_cast<std::size_t>(k)].data.Idex,
+                              recs[static_cast<std::size_t>(w.index)].Idex);
+                }
+            }
+            EXPECT_GT(answered, 500);
+            (void)e_dog_search_nearest(0.0, 0.0, 1.0, nullptr);  // the trace of the file's keys
+            EXPECT_EQ(e_dog::last_nearest_trace().indexed, !damaged);
+        }
+    }
+    // Refused arguments and a closed module.
+    EXPECT_EQ(e_dog_search_within(0.0, 0.0, 3e7, nullptr, 0), 1500);  // counted, none written
+    for (const auto& [lat, radius, max_out, buffer] :
+         std::vector<std::tuple<double, double, int, E_DOG_HIT*>>{
+             {91.0, 800.0, 1, out.data()},
+             {0.0, 0.0, 1, out.data()},
+             {0.0, std::nan(""), 1, out.data()},
+             {0.0, 800.0, -1, out.data()},
+             {0.0, 800.0, 1, nullptr}}) {
+        EXPECT_EQ(e_dog_search_within(lat, 0.0, radius, buffer, max_out), -1);
+    }
+    e_dog_exit();
+    EXPECT_EQ(e_dog_search_within(0.0, 0.0, 800.0, out.data(), 1), -1);
 }
 
 TEST_F(Nearest, ReadsTheFileItOpenedAndReopensAfresh) {

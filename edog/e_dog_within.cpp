@@ -1,0 +1,90 @@
+// Every camera within a radius, by the same key ranges as the nearest search
+// (doc/nearest-search.md), for a device that warns of the cameras ahead.
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "edog/e_dog_internal.h"
+#include "edog/e_dog_source_date.h"
+#include "edog/nearest_bounds.h"
+#include "edog/nearest_cover.h"
+#include "edog/nearest_keys.h"
+#include "edog/search_state.h"
+#include "geo/distance.h"
+#include "geo/geohash_int.h"
+
+namespace {
+
+struct Hit {
+    double distance;
+    std::uint32_t index;
+    bool operator<(const Hit& o) const {
+        return distance < o.distance || (distance == o.distance && index < o.index);
+    }
+};
+
+// Measures record `i`, kept when strictly within the radius. With keys, a
+// record out of its key's cell was cut short under the map.
+void measure(e_dog::SearchState& s, std::uint32_t i, double lat, double lng, double radius_m,
+             std::vector<Hit>& hits) {
+    const e_dog::Spot spot = s.map.spot(i);
+    if (s.indexed &&
+        !geo::CellBox(s.keys[i] >> e_dog::kKeyShift, e_dog::kCodeBits).holds(spot.lat, spot.lng)) {
+        s.map.mark_cut_short();
+        return;
+    }
+    const double d = get_distance(lat, lng, spot.lat, spot.lng);
+    if (d < radius_m) {
+        hits.push_back({d, i});
+    }
+}
+
+void collect(e_dog::SearchState& s, double lat, double lng, double radius_m,
+             std::vector<Hit>& hits) {
+    const e_dog::ReachBox box = e_dog::reach_box(lat, lng, radius_m);
+    const e_dog::CellRanges fine = e_dog::fine_cells(box);
+    e_dog::Cover cover;
+    if (s.indexed && e_dog::cover_ranges(fine, e_dog::cover_bits(box, fine), cover)) {
+        const e_dog::KeyBox in_box(fine.lat, fine.lng.data(), fine.lng_count);
+        e_dog::scan_key_ranges(s.keys, cover.ranges, cover.count, in_box, e_dog::kPlaced,
+                               [&](std::uint64_t /*key*/, std::uint32_t at) {
+                                   measure(s, at, lat, lng, radius_m, hits);
+                               });
+        return;
+    }
+    for (std::uint32_t i = 0; i < s.map.records(); ++i) {
+        measure(s, i, lat, lng, radius_m, hits);
+    }
+}
+
+}  // namespace
+
+int e_dog_search_within(double lati, double longi, double radius_m, E_DOG_HIT* out, int max_out) {
+    e_dog::SearchState& s = e_dog::search_state;
+    const bool position_ok = lati >= -90.0 && lati <= 90.0 && longi >= -180.0 && longi <= 180.0;
+    if (e_dog_run_flag == 0 || s.map.records() == 0 || !position_ok || !(radius_m > 0.0) ||
+        !std::isfinite(radius_m) || max_out < 0 || (out == nullptr && max_out > 0)) {
+        return -1;
+    }
+    std::vector<Hit> hits;
+    constexpr int kAttempts = 3;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        hits.clear();
+        e_dog::ensure_keys(s);
+        collect(s, lati, longi, radius_m, hits);
+        const auto shown = std::min(hits.size(), static_cast<std::size_t>(max_out));
+        std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(shown),
+                          hits.end());
+        for (std::size_t k = 0; k < shown; ++k) {
+            out[k] = {s.map.record(hits[k].index), static_cast<INT32>(hits[k].index),
+                      hits[k].distance};
+        }
+        if (!e_dog::renew_if_cut_short(s)) {
+            break;
+        }
+        hits.clear();  // cut short again and again: nothing can be trusted
+    }
+    return static_cast<int>(std::min<std::size_t>(hits.size(), INT_MAX));
+}

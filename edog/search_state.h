@@ -1,0 +1,32 @@
+// What the searches over the open data file hold of it, shared by the
+// nearest search and the radius search: the map, the keys and how the last
+// nearest search went. The module's own files only.
+#ifndef EDOG_SEARCH_STATE_H
+#define EDOG_SEARCH_STATE_H
+
+#include "edog/data_map.h"
+#include "edog/e_dog_nearest.h"
+#include "edog/nearest_keys.h"
+
+namespace e_dog {
+
+struct SearchState {
+    DataMap map;
+    KeyArray keys;  // built on the first search
+    bool keys_built = false;
+    bool indexed = false;  // false: every search scans all records
+    NearestTrace trace;
+};
+
+extern SearchState search_state;
+
+// Builds the keys, from a fresh map of the file as it is now, unless built.
+void ensure_keys(SearchState& s);
+
+// After a search: when the map was found cut short, maps the file anew and
+// drops the keys, and answers true: the search must run again.
+bool renew_if_cut_short(SearchState& s);
+
+}  // namespace e_dog
+
+#endif  // EDOG_SEARCH_STATE_H
