@@ -1,0 +1,138 @@
+// Fixes per second through the NMEA reader and the warner on a data file of
+// COUNT cameras clustered around cities: drives of 10 minutes at one fix a
+// second through the cities, as RMC sentences. Beside it, in the same run:
+// the reader alone, and the nearest search alone at the same positions.
+//
+//   warn_bench [COUNT [FIXES [RUNS [DIR]]]]
+//
+// The report goes to standard error.
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench/lookup_data.h"
+#include "edog/e_dog_source_date.h"
+#include "edog/e_dog_warn.h"
+#include "gps/nmea.h"
+
+namespace {
+
+constexpr double kMetresPerDegree = 111319.5;
+constexpr int kDriveSeconds = 600;
+
+std::string rmc(int t, double lat, double lng, double knots, double course) {
+    const auto field = [](double v, int deg_digits) {
+        const double a = std::fabs(v);
+        const int deg = static_cast<int>(a);
+        char buf[32];
+        (void)std::snprintf(buf, sizeof buf, "%0*d%07.4f", deg_digits, deg, (a - deg) * 60.0);
+        return std::string(buf);
+    };
+    char body[128];
+    (void)std::snprintf(body, sizeof body,
+                        "GPRMC,%02d%02d%02d.00,A,%s,%c,%s,%c,%.1f,%.1f,091226,,,A", t / 3600 % 24,
+                        t / 60 % 60, t % 60, field(lat, 2).c_str(), lat < 0 ? 'S' : 'N',
+                        field(lng, 3).c_str(), lng < 0 ? 'W' : 'E', knots, course);
+    unsigned x = 0;
+    for (const char* c = body; *c != '\0'; ++c) {
+        x ^= static_cast<unsigned char>(*c);
+    }
+    char line[160];
+    (void)std::snprintf(line, sizeof line, "$%s*%02X\r\n", body, x);
+    return line;
+}
+
+// Drives starting at random cameras, 50 km/h, in gentle curves.
+std::vector<std::string> make_drives(const std::vector<E_DOG_DATA>& cams, std::size_t fixes,
+                                     std::vector<bench::Position>& where) {
+    std::mt19937_64 rng(9);
+    std::uniform_int_distribution<std::size_t> pick(0, cams.size() - 1);
+    std::uniform_real_distribution<double> heading(0.0, 360.0);
+    std::vector<std::string> lines;
+    const double v = 50 / 3.6;
+    while (lines.size() < fixes) {
+        const E_DOG_DATA& start = cams[pick(rng)];
+        double lat = start.Gps_lat;
+        double lng = start.Gps_lng;
+        double h = heading(rng);
+        for (int t = 0; t < kDriveSeconds && lines.size() < fixes; ++t) {
+            lines.push_back(rmc(t, lat, lng, v * 3.6 / 1.852, h));
+            where.push_back({lat, lng});
+            const double r = h * 3.14159265 / 180.0;
+            lat += v * std::cos(r) / kMetresPerDegree;
+            lng += v * std::sin(r) / (kMetresPerDegree * std::cos(lat * 3.14159265 / 180.0));
+            h = std::fmod(h + 0.2, 360.0);
+        }
+    }
+    return lines;
+}
+
+template <typename Body>
+double median_rate(std::size_t n, int runs, Body body) {
+    std::vector<bench::Position> dummy(n);
+    return bench::median_rate(dummy, runs, [&](const bench::Position& /*p*/) { body(); });
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    bench::Args args;
+    args.queries = 12000;
+    if (!bench::prepare(argc, argv, "warn-bench-work", args)) {
+        return 1;
+    }
+    bench::LookupFile file;
+    if (!bench::open_lookup_file(args, true, file)) {
+        return 1;
+    }
+    std::vector<bench::Position> where;
+    const std::vector<std::string> lines = make_drives(file.cams, args.queries, where);
+
+    // Each timed step takes the next line, in drive order, wrapping round.
+    std::size_t at = 0;
+    long events = 0;
+    long warnings = 0;
+    EDOG_WARNER warner;
+    e_dog_warn_init(&warner, nullptr);
+    const double full = median_rate(lines.size(), args.runs, [&] {
+        const std::string& line = lines[at++ % lines.size()];
+        NMEA_FIX fix{};
+        GPS_INFO_T info{};
+        if (nmea_parse_line(line.data(), line.size(), &fix) == NMEA_GOT_FIX &&
+            nmea_fill_gps_info(&fix, &info) == 0) {
+            EDOG_ALARM alarm{};
+            E_DOG_LCD lcd{};
+            for (int k = e_dog_warn_update(&warner, &info, &alarm, &lcd); k != EDOG_WARN_NONE;
+                 k = e_dog_warn_next(&warner, &alarm)) {
+                ++events;
+                warnings += k == EDOG_WARN_WARN ? 1 : 0;
+            }
+        }
+    });
+    at = 0;
+    const double reader = median_rate(lines.size(), args.runs, [&] {
+        const std::string& line = lines[at++ % lines.size()];
+        NMEA_FIX fix{};
+        (void)nmea_parse_line(line.data(), line.size(), &fix);
+    });
+    at = 0;
+    const double nearest = median_rate(lines.size(), args.runs, [&] {
+        const bench::Position& p = where[at++ % where.size()];
+        E_DOG_LCD lcd{};
+        (void)e_dog_search_nearest(p.lat, p.lng, 800.0, &lcd);
+    });
+    std::fprintf(stderr,
+                 "cameras: %zu (clustered), fixes: %zu in drives of %d s at 50 km/h, runs: %d "
+                 "(median)\n",
+                 args.count, lines.size(), kDriveSeconds, args.runs);
+    std::fprintf(stderr, "%-40s %12s\n", "step", "fixes/s");
+    std::fprintf(stderr, "%-40s %12.0f\n", "reader + warner (RMC line to events)", full);
+    std::fprintf(stderr, "%-40s %12.0f\n", "reader alone", reader);
+    std::fprintf(stderr, "%-40s %12.0f\n", "e_dog_search_nearest alone", nearest);
+    std::fprintf(stderr, "events over all timed fixes: %ld, of them warnings: %ld\n", events,
+                 warnings);
+    return 0;
+}
