@@ -39,7 +39,7 @@ void build_run() {
     (void)std::getc(stdin);
     (void)std::getc(stdin);
 
-    std::printf("=========%f \n", get_distance(22.640175, 113.918045, 22.6431, 113.920148));
+    std::printf("=========%f \n", e_dog::distance_m(22.640175, 113.918045, 22.6431, 113.920148));
 }
 
 void lookup_run() {

@@ -49,7 +49,7 @@ void consider(std::uint32_t i, double lati, double longi, double radius_m, Best&
         return;
     }
     ++state.trace.measured;
-    const double d = get_distance(lati, longi, spot.lat, spot.lng);
+    const double d = e_dog::distance_m(lati, longi, spot.lat, spot.lng);
     if (d < radius_m && (d < best.distance || (d == best.distance && i < best.index))) {
         best.distance = d;
         best.index = i;

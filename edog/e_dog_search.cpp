@@ -24,7 +24,7 @@ void take_if_qualifies(const E_DOG_DATA& rec, double d, E_DOG_DATA& rt, E_DOG_LC
 }
 
 double distance_to(double lati, double longi, const E_DOG_DATA& rec) {
-    return get_distance(lati, longi, rec.Gps_lat, rec.Gps_lng);
+    return e_dog::distance_m(lati, longi, rec.Gps_lat, rec.Gps_lng);
 }
 
 // Looks at the (up to) 15 records that end with the record just read for one

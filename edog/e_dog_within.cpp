@@ -35,7 +35,7 @@ void measure(e_dog::SearchState& s, std::uint32_t i, double lat, double lng, dou
         s.map.mark_cut_short();
         return;
     }
-    const double d = get_distance(lat, lng, spot.lat, spot.lng);
+    const double d = e_dog::distance_m(lat, lng, spot.lat, spot.lng);
     if (d < radius_m) {
         hits.push_back({d, i});
     }

@@ -17,10 +17,10 @@ ReachBox reach_box(double lat, double lng, double radius_m) {
     // band's cosine from the angle sum with cos(d) >= 1 - d^2/2 and
     // sin(d) <= d, sin(theta/2) <= theta/2, asin(m) <= m / sqrt(1 - m^2).
     double dlng = 360.0;
-    const double r = rad(lat);
+    const double r = to_radians(lat);
     box.cos_lat = std::cos(r);
     const double sin_abs = std::fabs(std::sin(r));
-    const double d = rad(dlat);
+    const double d = to_radians(dlat);
     box.cos_band = 0.0;
     if (std::fabs(lat) + dlat < 90.0) {
         box.cos_band = std::max(0.0, box.cos_lat * (1 - d * d / 2) - sin_abs * d - kCosineSumSlack);

@@ -23,10 +23,10 @@ Answer nearest(const std::vector<E_DOG_DATA>& records, double lat, double lng, d
         const E_DOG_DATA& r = records[i];
         if (!qualifies(r.DirType) ||
             (skip_far_latitudes &&
-             std::fabs(rad(lat) - rad(r.Gps_lat)) * kEarthRadiusM > lat_reach)) {
+             std::fabs(to_radians(lat) - to_radians(r.Gps_lat)) * kEarthRadiusM > lat_reach)) {
             continue;
         }
-        const double d = get_distance(lat, lng, r.Gps_lat, r.Gps_lng);
+        const double d = distance_m(lat, lng, r.Gps_lat, r.Gps_lng);
         if (d < best.distance_m) {
             best = {static_cast<long>(i), d};
         }
@@ -42,7 +42,7 @@ std::vector<Answer> within(const std::vector<E_DOG_DATA>& records, double lat, d
         return out;
     }
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const double d = get_distance(lat, lng, records[i].Gps_lat, records[i].Gps_lng);
+        const double d = distance_m(lat, lng, records[i].Gps_lat, records[i].Gps_lng);
         if (d < radius_m) {
             out.push_back({static_cast<long>(i), d});
         }

@@ -25,4 +25,12 @@ double round(double d);
 // rounded to a tenth of a metre. NaN in, NaN out.
 double get_distance(double lat1, double lng1, double lat2, double lng2);
 
+namespace e_dog {
+// The same two functions under the module's own names. The module's code
+// calls only these, so a program's own `rad` or `get_distance` cannot change
+// its answers; the public names above are wrappers over them.
+double to_radians(double d);
+double distance_m(double lat1, double lng1, double lat2, double lng2);
+}  // namespace e_dog
+
 #endif  // GEO_DISTANCE_H
