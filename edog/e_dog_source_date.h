@@ -1,35 +1,41 @@
 // The camera module: records shared by the database build and the lookup, the
-// module's public state and its operations.
+// module's public state and its operations. Compiles as C11 and as C++; the
+// operations have C linkage.
 #ifndef EDOG_E_DOG_SOURCE_DATE_H
 #define EDOG_E_DOG_SOURCE_DATE_H
 
+#ifdef __cplusplus
 #include <cstdint>
+extern "C" {
+#else
+#include <stdint.h>
+#endif
 
 // Integer type names of the module.
-using BOOL8 = char;
-using INT8 = std::int8_t;
-using s8 = std::int8_t;
-using UINT8 = std::uint8_t;
-using FLAGS8 = std::uint8_t;
-using BITFLD8 = std::uint8_t;
-using u8 = std::uint8_t;
-using BOOL16 = std::int16_t;
-using INT16 = std::int16_t;
-using s16 = std::int16_t;
-using UINT16 = std::uint16_t;
-using FLAGS16 = std::uint16_t;
-using BITFLD16 = std::uint16_t;
-using u16 = std::uint16_t;
-using BOOL32 = std::int32_t;
-using INT32 = std::int32_t;
-using s32 = std::int32_t;
-using u32 = std::uint32_t;
-using u64 = std::uint64_t;
+typedef char BOOL8;
+typedef int8_t INT8;
+typedef int8_t s8;
+typedef uint8_t UINT8;
+typedef uint8_t FLAGS8;
+typedef uint8_t BITFLD8;
+typedef uint8_t u8;
+typedef int16_t BOOL16;
+typedef int16_t INT16;
+typedef int16_t s16;
+typedef uint16_t UINT16;
+typedef uint16_t FLAGS16;
+typedef uint16_t BITFLD16;
+typedef uint16_t u16;
+typedef int32_t BOOL32;
+typedef int32_t INT32;
+typedef int32_t s32;
+typedef uint32_t u32;
+typedef uint64_t u64;
 
 // One fixed camera. In memory and in the data file it takes 56 bytes; the
 // file's byte layout is fixed independently of the compiler (see
 // edog/e_dog_record.h).
-struct _e_dog_data_ {
+typedef struct _e_dog_data_ {
     INT32 Idex;           // camera number
     s32 Direction;        // carried unchanged
     s32 Type;             // carried unchanged
@@ -38,32 +44,28 @@ struct _e_dog_data_ {
     double Gps_lat;       // decimal degrees, north positive
     double Gps_lng;       // decimal degrees, east positive
     char encode_str[12];  // 10-character Geohash code, zero-filled behind it
-};
-using E_DOG_DATA = _e_dog_data_;
+} E_DOG_DATA;
 
 // One element of the build's singly linked camera list.
-struct _node_ {
+typedef struct _node_ {
     E_DOG_DATA data;
-    _node_* link;
-};
-using GPSNode = _node_;
+    struct _node_* link;
+} GPSNode;
 
-struct _e_dog_alarm_ {
+typedef struct _e_dog_alarm_ {
     char str[128];
     E_DOG_DATA data;
-};
-using EDOG_ALARM = _e_dog_alarm_;
+} EDOG_ALARM;
 
 // Result of one lookup, for the device's display.
-struct _e_dog_lcd_ {
+typedef struct _e_dog_lcd_ {
     s32 result;        // 0 when a camera was found, -1 otherwise
     s32 limit_speed;   // speed limit of the camera found
     s32 cur_speed;     // current speed
     s32 distance_val;  // whole metres to the camera found
-};
-using E_DOG_LCD = _e_dog_lcd_;
+} E_DOG_LCD;
 
-struct gps_info_s {
+typedef struct gps_info_s {
     char lat_dir;
     char lng_dir;
     s32 current_speed;
@@ -72,31 +74,30 @@ struct gps_info_s {
     double lati;
     double longi;
     double degrees;
-};
-using GPS_INFO_T = gps_info_s;
+} GPS_INFO_T;
 
 // An entry of the prefix index, or the answer of a search of it.
-struct FileNode {
+typedef struct FileNode {
     INT32 cunt;   // number of records of the bucket (in a search answer)
     INT32 index;  // record number of the bucket's first record
     char str[8];  // four-character prefix, zero-filled behind it
-};
-using ElemType = FileNode;
+} FileNode;
+typedef FileNode ElemType;
 
-struct Qnode {
+typedef struct Qnode {
     FileNode data;
-    Qnode* next;
-};
+    struct Qnode* next;
+} Qnode;
 
-struct LQueue {
+typedef struct LQueue {
     char font_str[8];  // prefix of the first entry entered
     char end_str[8];   // prefix of the latest entry after the first one
     INT32 file_size;   // number of records in the data file
     INT32 size;        // number of entries
     Qnode* front;      // sentinel; the first entry is front->next
     Qnode* rear;       // last entry, or the sentinel when empty
-};
-using LinkQueue = LQueue*;
+} LQueue;
+typedef LQueue* LinkQueue;
 
 // Public module state.
 extern char e_dog_datafile[32];  // "DATA_T.BIN"
@@ -151,12 +152,11 @@ void printf_E_DOG_DATA(E_DOG_DATA tdata);
 E_DOG_DATA e_dog_search_nearest(double lati, double longi, double radius_m, E_DOG_LCD* p_lcd_rt);
 
 // One camera found by e_dog_search_within.
-struct _e_dog_hit_ {
+typedef struct _e_dog_hit_ {
     E_DOG_DATA data;    // the record
     INT32 record;       // its record number in the data file
     double distance_m;  // its distance by get_distance
-};
-using E_DOG_HIT = _e_dog_hit_;
+} E_DOG_HIT;
 
 // Every record of the open data file strictly closer than `radius_m` metres
 // to (lati, longi) by get_distance, of any DirType, nearest first and equal
@@ -165,5 +165,9 @@ using E_DOG_HIT = _e_dog_hit_;
 // module is not open, for a radius that is not positive and finite, a
 // position out of range, a negative `max_out`, or no `out` for a positive one.
 int e_dog_search_within(double lati, double longi, double radius_m, E_DOG_HIT* out, int max_out);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
 
 #endif  // EDOG_E_DOG_SOURCE_DATE_H

@@ -12,6 +12,10 @@
 
 #include "edog/e_dog_source_date.h"
 
+#ifdef __cplusplus
+extern "C" {
+#endif
+
 enum {
     EDOG_WARN_NONE = 0,
     EDOG_WARN_WARN = 1,       // a camera ahead is announced
@@ -75,5 +79,9 @@ int e_dog_warn_update(EDOG_WARNER* w, const GPS_INFO_T* fix, EDOG_ALARM* alarm, 
 
 // The next event of the same fix, EDOG_WARN_NONE when all are handed over.
 int e_dog_warn_next(EDOG_WARNER* w, EDOG_ALARM* alarm);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
 
 #endif  // EDOG_E_DOG_WARN_H

@@ -1,4 +1,5 @@
 // Geohash codec: position to code and back, neighbouring cells, cell sizes.
+// Compiles as C11 and as C++; the functions have C linkage.
 //
 // Every result lives in static storage of the module: a call overwrites the
 // result of the previous call of the same operation, so a caller that needs two
@@ -6,17 +7,21 @@
 #ifndef GEO_GEOHASH_H
 #define GEO_GEOHASH_H
 
-struct Interval {
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct Interval {
     double high;
     double low;
-};
+} Interval;
 
-struct GeoBoxDimension {
+typedef struct GeoBoxDimension {
     double height;  // degrees of latitude
     double width;   // degrees of longitude
-};
+} GeoBoxDimension;
 
-struct GeoCoord {
+typedef struct GeoCoord {
     double latitude;  // centre of the cell
     double longitude;
     double north;  // bounds of the cell
@@ -24,7 +29,7 @@ struct GeoCoord {
     double south;
     double west;
     GeoBoxDimension dimension;
-};
+} GeoCoord;
 
 // Code of (lat, lng) with `precision` characters (1 to 12, anything else means
 // 6), or nullptr when the position is out of range or not a number. The code
@@ -51,5 +56,9 @@ char* get_neighbor(const char* hash, int direction, char* T);
 // Position of `c` among the characters of `string` (all 32 alphabet characters
 // when `string` is the alphabet), or the all-ones value when it is absent.
 unsigned int index_for_char(char c, const char* string);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
 
 #endif  // GEO_GEOHASH_H

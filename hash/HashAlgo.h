@@ -3,15 +3,20 @@
 #ifndef HASH_HASHALGO_H
 #define HASH_HASHALGO_H
 
+#ifdef __cplusplus
 #include <cstdint>
+extern "C" {
+#else
+#include <stdint.h>
+#endif
 
 // One slot of the string table.
-struct MPQHASHTABLE {
+typedef struct MPQHASHTABLE {
     int32_t nHashA;    // hash of type 1 of the stored string; -1 when free
     int32_t nHashB;    // hash of type 0 (it chose the start slot); -1 when free
     int bExists;       // 1 when the slot holds a string
     char encStr[255];  // the string as stored, terminated
-};
+} MPQHASHTABLE;
 
 // Module state: the crypt table (five rows of 256 words), the recorded slot
 // count and the slots (nullptr while no table is set up).
@@ -38,16 +43,20 @@ uint32_t CHashAlgo_GetTableLength();
 void CHashAlgo_SetTableLength(uint32_t nLength);
 
 // A node of the name tree; it owns its copy of the name.
-struct _tree_node_ {
+typedef struct _tree_node_ {
     char* name;
-    _tree_node_* lchild;
-    _tree_node_* rchild;
-};
+    struct _tree_node_* lchild;
+    struct _tree_node_* rchild;
+} _tree_node_;
 
 // *loc: the node holding `str` (nullptr when absent); *par: its parent, or
 // the node under which `str` would be inserted.
 void tree_find(const char* str, _tree_node_** par, _tree_node_** loc);
 // Inserts a copy of `str`; a name already present is refused with a message.
 void tree_insert(const char* str);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
 
 #endif  // HASH_HASHALGO_H

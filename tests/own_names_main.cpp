@@ -10,11 +10,12 @@
 
 #include "edog/e_dog_source_date.h"
 
-double rad(double /*d*/) {
+// As a C firmware would define them.
+extern "C" double rad(double /*d*/) {
     return 0.0;
 }
 
-double get_distance(double /*lat1*/, double /*lng1*/, double /*lat2*/, double /*lng2*/) {
+extern "C" double get_distance(double /*lat1*/, double /*lng1*/, double /*lat2*/, double /*lng2*/) {
     return 1.0;
 }
 

@@ -4,28 +4,34 @@
 #ifndef TREE_TREE_H
 #define TREE_TREE_H
 
-struct Item {
+#ifdef __cplusplus
+extern "C" {
+#else
+#include <stdbool.h>
+#endif
+
+typedef struct Item {
     double lngi;  // longitude, degrees
     double lati;  // latitude, degrees
-};
+} Item;
 
-struct Node {
+typedef struct Node {
     Item item;
-    Node* left;
-    Node* right;
-};
+    struct Node* left;
+    struct Node* right;
+} Node;
 
-struct Tree {
+typedef struct Tree {
     Node* root;
     int size;
-};
+} Tree;
 
-struct Pair {
+typedef struct Pair {
     Node* parent;
     Node* child;
-};
+} Pair;
 
-inline constexpr int TREE_MAX_ITEMS = 102400;
+enum { TREE_MAX_ITEMS = 102400 };
 
 void InitializeTree(Tree* ptree);
 bool TreeIsEmpty(const Tree* ptree);
@@ -48,5 +54,9 @@ void printitem(Item item);
 void findpet(Item* p, const Tree* pt);
 void droppet(Item* p, Tree* pt);
 void uppercase(char* str);
+
+#ifdef __cplusplus
+}  // extern "C"
+#endif
 
 #endif  // TREE_TREE_H
