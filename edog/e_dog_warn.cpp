@@ -119,6 +119,9 @@ int e_dog_warn_update(EDOG_WARNER* w, const GPS_INFO_T* fix, EDOG_ALARM* alarm, 
     const EDOG_WARN_CONFIG& cfg = w->config;
     w->event_count = 0;
     w->event_next = 0;
+    if (fix == nullptr) {
+        return EDOG_WARN_NONE;
+    }
     if (lcd != nullptr) {
         lcd->result = -1;
         lcd->cur_speed = fix->current_speed;

@@ -56,7 +56,9 @@ typedef struct EDOG_WARN_EVENT {
 
 typedef struct EDOG_WARNER {
     EDOG_WARN_CONFIG config;
-    EDOG_WARN_TRACK tracks[EDOG_WARN_MAX_TRACKS];  // cameras within rearm_m
+    // Cameras within rearm_m; where more are, the nearest 64 (the others
+    // count as out of reach).
+    EDOG_WARN_TRACK tracks[EDOG_WARN_MAX_TRACKS];
     INT32 track_count;
     EDOG_WARN_EVENT events[EDOG_WARN_MAX_EVENTS];  // of the last fix, in order
     INT32 event_count;
