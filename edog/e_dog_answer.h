@@ -3,6 +3,8 @@
 #ifndef EDOG_E_DOG_ANSWER_H
 #define EDOG_E_DOG_ANSWER_H
 
+#include <limits>
+
 #include "edog/e_dog_source_date.h"
 
 namespace e_dog {
@@ -10,6 +12,13 @@ namespace e_dog {
 // A camera the driver is warned of: DirType 1 to 5.
 constexpr bool qualifies(s32 dirtype) {
     return dirtype >= 1 && dirtype <= 5;
+}
+
+// A question a search takes: a position in range and a radius that is
+// positive and finite (NaN fails every compare).
+constexpr bool searchable(double lat, double lng, double radius_m) {
+    return lat >= -90.0 && lat <= 90.0 && lng >= -180.0 && lng <= 180.0 && radius_m > 0.0 &&
+           radius_m < std::numeric_limits<double>::infinity();
 }
 
 // The answer when no camera is taken: a record with Speed -1, and result -1

@@ -43,9 +43,7 @@ void consider(std::uint32_t i, double lati, double longi, double radius_m, Best&
     if (!e_dog::qualifies(spot.dirtype)) {
         return;
     }
-    if (state.indexed && !geo::CellBox(state.keys[i] >> e_dog::kKeyShift, e_dog::kCodeBits)
-                              .holds(spot.lat, spot.lng)) {
-        state.map.mark_cut_short();
+    if (!e_dog::still_whole(state, i, spot)) {
         return;
     }
     ++state.trace.measured;
@@ -189,9 +187,8 @@ e_dog::NearestTrace e_dog::last_nearest_trace() {
 
 E_DOG_DATA e_dog_search_nearest(double lati, double longi, double radius_m, E_DOG_LCD* p_lcd_rt) {
     E_DOG_DATA rt = e_dog::no_camera(p_lcd_rt);
-    const bool position_ok = lati >= -90.0 && lati <= 90.0 && longi >= -180.0 && longi <= 180.0;
-    if (e_dog_run_flag == 0 || state.map.records() == 0 || !position_ok || !(radius_m > 0.0) ||
-        !std::isfinite(radius_m)) {
+    if (e_dog_run_flag == 0 || state.map.records() == 0 ||
+        !e_dog::searchable(lati, longi, radius_m)) {
         return rt;
     }
     // A file cut short under the map by another program reads zeros where it

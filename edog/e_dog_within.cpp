@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "edog/e_dog_answer.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_source_date.h"
 #include "edog/nearest_bounds.h"
@@ -25,14 +26,11 @@ struct Hit {
     }
 };
 
-// Measures record `i`, kept when strictly within the radius. With keys, a
-// record out of its key's cell was cut short under the map.
+// Measures record `i`, kept when strictly within the radius.
 void measure(e_dog::SearchState& s, std::uint32_t i, double lat, double lng, double radius_m,
              std::vector<Hit>& hits) {
     const e_dog::Spot spot = s.map.spot(i);
-    if (s.indexed &&
-        !geo::CellBox(s.keys[i] >> e_dog::kKeyShift, e_dog::kCodeBits).holds(spot.lat, spot.lng)) {
-        s.map.mark_cut_short();
+    if (!e_dog::still_whole(s, i, spot)) {
         return;
     }
     const double d = e_dog::distance_m(lat, lng, spot.lat, spot.lng);
@@ -63,9 +61,8 @@ void collect(e_dog::SearchState& s, double lat, double lng, double radius_m,
 
 int e_dog_search_within(double lati, double longi, double radius_m, E_DOG_HIT* out, int max_out) {
     e_dog::SearchState& s = e_dog::search_state;
-    const bool position_ok = lati >= -90.0 && lati <= 90.0 && longi >= -180.0 && longi <= 180.0;
-    if (e_dog_run_flag == 0 || s.map.records() == 0 || !position_ok || !(radius_m > 0.0) ||
-        !std::isfinite(radius_m) || max_out < 0 || (out == nullptr && max_out > 0)) {
+    if (e_dog_run_flag == 0 || s.map.records() == 0 || !e_dog::searchable(lati, longi, radius_m) ||
+        max_out < 0 || (out == nullptr && max_out > 0)) {
         return -1;
     }
     std::vector<Hit> hits;

@@ -12,8 +12,7 @@ namespace e_dog::reference {
 Answer nearest(const std::vector<E_DOG_DATA>& records, double lat, double lng, double radius_m,
                bool skip_far_latitudes) {
     Answer best{-1, radius_m};
-    const bool position_ok = lat >= -90.0 && lat <= 90.0 && lng >= -180.0 && lng <= 180.0;
-    if (!position_ok || !(radius_m > 0.0) || !std::isfinite(radius_m)) {
+    if (!searchable(lat, lng, radius_m)) {
         return best;
     }
     // The haversine distance is at least R times the latitude difference in
@@ -37,8 +36,7 @@ Answer nearest(const std::vector<E_DOG_DATA>& records, double lat, double lng, d
 std::vector<Answer> within(const std::vector<E_DOG_DATA>& records, double lat, double lng,
                            double radius_m) {
     std::vector<Answer> out;
-    const bool position_ok = lat >= -90.0 && lat <= 90.0 && lng >= -180.0 && lng <= 180.0;
-    if (!position_ok || !(radius_m > 0.0) || !std::isfinite(radius_m)) {
+    if (!searchable(lat, lng, radius_m)) {
         return out;
     }
     for (std::size_t i = 0; i < records.size(); ++i) {

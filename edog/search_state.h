@@ -7,6 +7,7 @@
 #include "edog/data_map.h"
 #include "edog/e_dog_nearest.h"
 #include "edog/nearest_keys.h"
+#include "geo/geohash_int.h"
 
 namespace e_dog {
 
@@ -26,6 +27,17 @@ void ensure_keys(SearchState& s);
 // After a search: when the map was found cut short, maps the file anew and
 // drops the keys, and answers true: the search must run again.
 bool renew_if_cut_short(SearchState& s);
+
+// With keys, a record read for a search must still lie in its key's cell; one
+// that does not was cut short under the map since the keys were built: the
+// map is marked cut short and the record is not to be used.
+inline bool still_whole(SearchState& s, std::uint32_t i, const Spot& spot) {
+    if (s.indexed && !geo::CellBox(s.keys[i] >> kKeyShift, kCodeBits).holds(spot.lat, spot.lng)) {
+        s.map.mark_cut_short();
+        return false;
+    }
+    return true;
+}
 
 }  // namespace e_dog
 
