@@ -58,10 +58,12 @@ void LinkQueueEnter(LinkQueue Q, ElemType x) {
     if (Q == nullptr) {
         return;
     }
-    auto* node = new (std::nothrow) Qnode{x, nullptr};
+    Qnode* node = new (std::nothrow) Qnode();
     if (node == nullptr) {
         return;  // the queue stays as it was
     }
+    node->data = x;
+    node->next = nullptr;
     Q->rear->next = node;
     Q->rear = node;
     copy_prefix_field(Q->size == 0 ? Q->font_str : Q->end_str, x.str);
