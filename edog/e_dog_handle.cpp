@@ -59,50 +59,63 @@ e_dog::UniqueFile e_dog::open_regular_file(const char* name) {
     return f;
 }
 
-int e_dog_init() {
+e_dog::OpenResult e_dog::open_lookup(const char* path, bool remove_empty) {
     if (e_dog_run_flag != 0) {
-        return 0;
+        return OpenResult::kOpen;
     }
     // Read-only: a data file on a read-only medium must still serve lookups.
     // Something that is not a regular file (a directory, a device, a FIFO)
     // holds no records and must not be deleted as an empty data file.
-    fp_e_dog = e_dog::open_regular_file(e_dog_datafile).release();
+    fp_e_dog = open_regular_file(path).release();
     struct stat opened {};
     if (fp_e_dog != nullptr && ::fstat(::fileno(fp_e_dog), &opened) != 0) {
         (void)std::fclose(fp_e_dog);
         fp_e_dog = nullptr;
     }
+    e_dog_run_flag = 0;
+    e_dog_list_size = 0;
     if (fp_e_dog == nullptr) {
-        e_dog_run_flag = 0;
-        e_dog_list_size = 0;
-        std::printf("======== Erro ff_fopen file:%s fail!\n", e_dog_datafile);
-        return -1;
+        return OpenResult::kCannotOpen;
     }
     off_t end = -1;
     if (::fseeko(fp_e_dog, 0, SEEK_END) == 0) {
         end = ::ftello(fp_e_dog);
     }
     const std::uint64_t records =
-        end > 0 ? static_cast<std::uint64_t>(end) / e_dog::kRecordSize : std::uint64_t{0};
+        end > 0 ? static_cast<std::uint64_t>(end) / kRecordSize : std::uint64_t{0};
     if (records > static_cast<std::uint64_t>(std::numeric_limits<INT32>::max())) {
         // Record numbers are 32-bit signed throughout: refused, and kept.
-        e_dog_run_flag = 0;
-        e_dog_list_size = 0;
         (void)std::fclose(fp_e_dog);
         fp_e_dog = nullptr;
-        std::printf("======== Erro file:%s holds too many records!\n", e_dog_datafile);
-        return -1;
+        return OpenResult::kTooManyRecords;
     }
     e_dog_list_size = static_cast<std::uint32_t>(records);
     if (e_dog_list_size != 0) {
         e_dog_run_flag = 1;
-        e_dog::nearest_attach(fp_e_dog, e_dog_list_size);
-        return 0;
+        nearest_attach(fp_e_dog, e_dog_list_size);
+        return OpenResult::kOpen;
     }
-    e_dog_run_flag = 0;
     (void)std::fclose(fp_e_dog);
     fp_e_dog = nullptr;
-    remove_if_still(e_dog_datafile, opened);
+    if (remove_empty) {
+        remove_if_still(path, opened);
+    }
+    return OpenResult::kNoRecord;
+}
+
+int e_dog_init() {
+    switch (e_dog::open_lookup(e_dog_datafile, true)) {
+    case e_dog::OpenResult::kOpen:
+        return 0;
+    case e_dog::OpenResult::kCannotOpen:
+        std::printf("======== Erro ff_fopen file:%s fail!\n", e_dog_datafile);
+        return -1;
+    case e_dog::OpenResult::kTooManyRecords:
+        std::printf("======== Erro file:%s holds too many records!\n", e_dog_datafile);
+        return -1;
+    case e_dog::OpenResult::kNoRecord:
+        break;
+    }
     return -1;
 }
 

@@ -68,6 +68,12 @@ UniqueFile open_data_file();
 // over its name since.
 UniqueFile open_lookup_file();
 
+// Opens the data file `path` for lookup as e_dog_init opens the module's
+// own, without printing: kOpen when the module is (or already was) open.
+// A file without a whole record is deleted when `remove_empty` is set.
+enum class OpenResult : std::uint8_t { kOpen, kCannotOpen, kTooManyRecords, kNoRecord };
+OpenResult open_lookup(const char* path, bool remove_empty);
+
 // The whole build with a node pool of `pool_nodes` nodes (head included).
 int build_data_file(std::uint32_t pool_nodes);
 

@@ -210,6 +210,7 @@ E_DOG_DATA e_dog_search_nearest(double lati, double longi, double radius_m, E_DO
         if (!e_dog::renew_if_cut_short(state)) {
             if (best.index >= 0) {
                 e_dog::show_camera(p_lcd_rt, rt, best.distance);
+                state.trace.record = best.index;
             }
             return rt;
         }

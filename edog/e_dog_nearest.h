@@ -21,10 +21,12 @@ std::size_t nearest_index_bytes();
 
 // How the last search that reached the file went: whether it used the key
 // array (false: it scanned every record) and how many records it measured
-// with get_distance.
+// with get_distance, and the record number of the camera it answered (-1 for
+// none).
 struct NearestTrace {
     bool indexed = false;
     std::uint32_t measured = 0;
+    std::int64_t record = -1;
 };
 NearestTrace last_nearest_trace();
 

@@ -1,0 +1,121 @@
+// The camera list's scanner and reader and the data file's writer, shared by
+// every build. See edog/list_build.h.
+#include "edog/list_build.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "edog/atomic_file.h"
+#include "edog/e_dog_internal.h"
+#include "edog/e_dog_record.h"
+#include "geo/geohash.h"
+#include <string.h>  // memrchr
+
+namespace {
+
+constexpr int kFill = 0x7f;  // fills the line buffer before a read; any byte but NUL
+
+// A column that strtod reads in full, blanks around it allowed.
+bool numeric(const char* text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    if (end == text) {
+        return false;
+    }
+    while (std::isspace(static_cast<unsigned char>(*end)) != 0) {
+        ++end;
+    }
+    return *end == '\0';
+}
+
+}  // namespace
+
+e_dog::LineScan e_dog::scan_camera_fields(const char* line, std::size_t length, E_DOG_DATA& data) {
+    LineScan scan;
+    if (line[0] == ',') {
+        scan.supplies_nothing = true;
+        return scan;
+    }
+    // Sized to the line buffer: a column can never be longer than a line.
+    char temp1[kLineBytes] = {};
+    char temp2[kLineBytes] = {};
+    const char* from = line;
+    if (line[0] < '0' || line[0] > '9') {
+        // Room for a byte-order mark: the first three bytes are skipped,
+        // whatever they are (a NUL among them too), as far as the piece goes.
+        from = line + (length < 3 ? length : 3);
+    }
+    long idex = data.Idex;
+    static_assert(sizeof(int) == sizeof(data.Type));
+    // Fields that do not scan keep the previous line's values.
+    // NOLINTNEXTLINE(cert-err34-c)
+    const int fields = std::sscanf(from, "%ld,%512[^,],%512[^,],%d,%d,%d,%d", &idex, temp1, temp2,
+                                   &data.Type, &data.Speed, &data.DirType, &data.Direction);
+    scan.fields = fields > 0 ? fields : 0;
+    data.Idex = static_cast<INT32>(idex);
+    double lat = 0.0;
+    double lng = 0.0;
+    const bool lng_ok = numeric(temp1, lng);
+    const bool lat_ok = numeric(temp2, lat);
+    scan.position_numeric = lng_ok && lat_ok;
+    data.Gps_lat = lat;
+    data.Gps_lng = lng;
+    return scan;
+}
+
+bool e_dog::set_code(E_DOG_DATA& data) {
+    const char* code = geohash_encode(data.Gps_lat, data.Gps_lng, kCodePrecision);
+    if (code == nullptr) {
+        return false;
+    }
+    std::memset(data.encode_str, 0, sizeof data.encode_str);
+    std::strncpy(data.encode_str, code, sizeof data.encode_str - 1);
+    return true;
+}
+
+e_dog::ReadResult e_dog::read_camera_list(std::FILE* list, ListSink& sink) {
+    E_DOG_DATA data{};
+    char buf[kLineBytes] = {};
+    unsigned long piece_no = 0;
+    std::uint64_t bytes = 0;
+    // The buffer is filled with a byte other than NUL before every read, so
+    // that the last NUL in it is the one fgets wrote: the piece's length
+    // counts any NUL bytes the piece itself holds.
+    constexpr int kReadBytes = static_cast<int>(sizeof buf) - 1;
+    std::memset(buf, kFill, sizeof buf - 1);
+    while (std::fgets(buf, kReadBytes, list) != nullptr) {
+        ++piece_no;
+        const auto* end = static_cast<const char*>(::memrchr(buf, '\0', sizeof buf - 1));
+        const auto length = static_cast<std::size_t>(end - buf);
+        bytes += length;
+        if (scan_camera_fields(buf, length, data).supplies_nothing) {
+            sink.comma_piece(buf);
+        }
+        if (!set_code(data)) {
+            sink.bad_position(piece_no);
+        } else if (!sink.camera(data)) {
+            return ReadResult::kStopped;
+        }
+        sink.progress(bytes);
+        std::memset(buf, kFill, sizeof buf - 1);
+    }
+    return std::ferror(list) != 0 ? ReadResult::kReadError : ReadResult::kOk;
+}
+
+e_dog::WriteResult e_dog::write_records(const GPSNode* first, const char* path,
+                                        std::uint64_t& count) {
+    AtomicFile out(path);
+    if (!out.ok()) {
+        return WriteResult::kOpenFailed;
+    }
+    bool ok = true;
+    count = 0;
+    for (const GPSNode* n = first; n != nullptr && ok; n = n->link) {
+        const RecordBytes bytes = encode_record(n->data);
+        ok = std::fwrite(bytes.data(), 1, bytes.size(), out.stream()) == bytes.size();
+        ++count;
+    }
+    return ok && out.commit() ? WriteResult::kOk : WriteResult::kWriteFailed;
+}
