@@ -53,13 +53,15 @@ public:
         e_dog_list_size = 0;
     }
 
-    void comma_piece(const char* piece) override { std::printf("Chack Str:%s\n", piece); }
+    void comma_piece(const char* piece, unsigned long /*piece_no*/) override {
+        std::printf("Chack Str:%s\n", piece);
+    }
 
     void bad_position(unsigned long piece_no) override {
         std::printf("########## create_e_dog_heaplist skip line %lu: bad position\n", piece_no);
     }
 
-    bool camera(const E_DOG_DATA& data) override {
+    bool camera(const E_DOG_DATA& data, unsigned long /*piece_no*/) override {
         ++e_dog_list_size;
         if (e_dog_list_size >= pool_.capacity()) {
             std::printf("########## create_e_dog_heaplist list full: more than %u cameras!\n",

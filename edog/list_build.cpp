@@ -54,6 +54,7 @@ e_dog::LineScan e_dog::scan_camera_fields(const char* line, std::size_t length, 
     const int fields = std::sscanf(from, "%ld,%512[^,],%512[^,],%d,%d,%d,%d", &idex, temp1, temp2,
                                    &data.Type, &data.Speed, &data.DirType, &data.Direction);
     scan.fields = fields > 0 ? fields : 0;
+    scan.idex = idex;
     data.Idex = static_cast<INT32>(idex);
     double lat = 0.0;
     double lng = 0.0;
@@ -91,11 +92,11 @@ e_dog::ReadResult e_dog::read_camera_list(std::FILE* list, ListSink& sink) {
         const auto length = static_cast<std::size_t>(end - buf);
         bytes += length;
         if (scan_camera_fields(buf, length, data).supplies_nothing) {
-            sink.comma_piece(buf);
+            sink.comma_piece(buf, piece_no);
         }
         if (!set_code(data)) {
             sink.bad_position(piece_no);
-        } else if (!sink.camera(data)) {
+        } else if (!sink.camera(data, piece_no)) {
             return ReadResult::kStopped;
         }
         sink.progress(bytes);

@@ -18,6 +18,7 @@ struct LineScan {
     bool supplies_nothing = false;  // starts with a comma: the camera was left alone
     int fields = 0;                 // columns taken, in order, 0 to 7
     bool position_numeric = false;  // columns 2 and 3 were numbers and nothing else
+    long idex = 0;                  // column 1 as read, before it is stored in 32 bits
 };
 
 // Applies one line of the camera list, as read (`length` bytes, NUL bytes
@@ -44,11 +45,11 @@ public:
     ListSink& operator=(ListSink&&) = delete;
 
     // A piece that starts with a comma (the camera before it is taken again).
-    virtual void comma_piece(const char* piece) = 0;
+    virtual void comma_piece(const char* piece, unsigned long piece_no) = 0;
     // Piece `piece_no` (from 1) gave a position the codec refuses.
     virtual void bad_position(unsigned long piece_no) = 0;
     // A camera, code set; false stops the reader (no room for it).
-    virtual bool camera(const E_DOG_DATA& data) = 0;
+    virtual bool camera(const E_DOG_DATA& data, unsigned long piece_no) = 0;
     // Bytes of the list read so far, after every piece.
     virtual void progress(std::uint64_t /*bytes*/) {}
 };

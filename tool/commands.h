@@ -1,0 +1,53 @@
+// The commands of edog-tool. Each returns the program's exit status (0, or 1
+// where the command's answer is "no": a file with problems, files that
+// differ) and throws Failure when it cannot do its work. Results go to
+// standard output, refused input and progress to standard error.
+#ifndef TOOL_COMMANDS_H
+#define TOOL_COMMANDS_H
+
+#include <string>
+
+#include "edog/e_dog_warn.h"
+
+namespace edog_tool {
+
+struct BuildOptions {
+    std::string list;
+    std::string output;
+    bool compat = false;  // read the list exactly as the device's build does
+    bool quiet = false;   // no progress bar
+};
+int run_build(const BuildOptions& o);
+
+int run_verify(const std::string& file);
+int run_info(const std::string& file);
+
+struct LookupOptions {
+    std::string file;
+    double lat = 0.0;
+    double lng = 0.0;
+    double radius_m = 800.0;
+    bool all = false;
+    bool json = false;
+};
+int run_lookup(const LookupOptions& o);
+
+enum class DumpFormat { kList, kCsv, kGeoJson };
+int run_dump(const std::string& file, DumpFormat format);
+
+int run_diff(const std::string& old_file, const std::string& new_file);
+
+int run_fixes(const std::string& log, bool json);
+
+struct ReplayOptions {
+    std::string file;
+    std::string log;
+    std::string svg;  // empty: no drawing
+    bool json = false;
+    EDOG_WARN_CONFIG config{};
+};
+int run_replay(const ReplayOptions& o);
+
+}  // namespace edog_tool
+
+#endif  // TOOL_COMMANDS_H

@@ -1,0 +1,43 @@
+// A drive drawn for a person to look at: the track, the cameras near it (the
+// warned ones marked) and where each event was given, on a plain
+// equirectangular projection scaled to the track, with a scale bar.
+#ifndef TOOL_SVG_H
+#define TOOL_SVG_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace edog_tool {
+
+struct Place {
+    double lat;
+    double lng;
+};
+
+struct DrawnCamera {
+    Place at;
+    std::uint32_t idex;
+    bool warned;
+};
+
+struct DrawnEvent {
+    Place at;
+    int kind;  // EDOG_WARN_WARN, _OVERSPEED or _PASSED
+};
+
+struct Drive {
+    std::vector<Place> track;
+    std::vector<DrawnCamera> cameras;
+    std::vector<DrawnEvent> events;
+};
+
+// The SVG text of `drive`.
+std::string drive_svg(const Drive& drive);
+
+// Writes it to `path`, whole or not at all; fails naming `path`.
+void write_drive_svg(const std::string& path, const Drive& drive);
+
+}  // namespace edog_tool
+
+#endif  // TOOL_SVG_H

@@ -1,0 +1,102 @@
+// What the commands of edog-tool share: failures, data files read whole, the
+// module opened on any data file, line splitting and number formatting.
+// The commands themselves are declared in tool/commands.h.
+#ifndef TOOL_TOOL_H
+#define TOOL_TOOL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "edog/e_dog_record.h"
+#include "edog/e_dog_source_date.h"
+
+namespace edog_tool {
+
+// A command that cannot do its work: main prints "edog-tool: " and the
+// message (which names the file concerned) on standard error, exit status 1.
+class Failure : public std::runtime_error {
+public:
+    Failure(const std::string& file, const std::string& what);
+};
+
+// The data file `path` read whole: its records and any bytes behind the
+// last whole one. Fails when it cannot be opened or read, or is not a
+// regular file.
+struct DataFile {
+    std::string path;
+    std::vector<unsigned char> bytes;
+
+    [[nodiscard]] std::size_t records() const { return bytes.size() / e_dog::kRecordSize; }
+    [[nodiscard]] std::size_t trailing() const { return bytes.size() % e_dog::kRecordSize; }
+    [[nodiscard]] const unsigned char* at(std::size_t i) const {
+        return bytes.data() + i * e_dog::kRecordSize;
+    }
+    [[nodiscard]] E_DOG_DATA record(std::size_t i) const { return e_dog::decode_record(at(i)); }
+};
+DataFile read_data_file(const std::string& path);
+
+// The module open for lookup on the data file `path` for the lifetime of the
+// object (the searches and the warner work on it).
+class OpenModule {
+public:
+    explicit OpenModule(const std::string& path);
+    ~OpenModule();
+    OpenModule(const OpenModule&) = delete;
+    OpenModule& operator=(const OpenModule&) = delete;
+    OpenModule(OpenModule&&) = delete;
+    OpenModule& operator=(OpenModule&&) = delete;
+};
+
+// A text file read line by line; a line ends at LF, CR LF or CR. The line
+// handed out holds no line end; a last line without one counts.
+class LineReader {
+public:
+    // Fails when `path` cannot be opened or is not a regular file.
+    explicit LineReader(const std::string& path);
+    // False at the end; fails on a read error.
+    bool next(std::string& line);
+    [[nodiscard]] std::uint64_t line_no() const { return line_no_; }
+    [[nodiscard]] std::uint64_t bytes_read() const { return consumed_; }
+    [[nodiscard]] std::uint64_t size() const { return size_; }
+
+private:
+    bool fill();
+
+    std::string path_;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
+    std::vector<char> buf_;
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+    bool after_cr_ = false;  // the last line ended at CR: a LF next belongs to it
+    std::uint64_t line_no_ = 0;
+    std::uint64_t consumed_ = 0;
+    std::uint64_t size_ = 0;
+};
+
+// The camera number as the list writes it: the stored 32 bits, unsigned.
+inline std::uint32_t camera_number(INT32 idex) {
+    return static_cast<std::uint32_t>(idex);
+}
+
+// The shortest text that reads back to exactly `v` ("nan", "inf" as printf).
+std::string shortest(double v);
+
+// `v` as a JSON number, or null when it is not finite.
+nlohmann::ordered_json number(double v);
+
+// One JSON object per line on standard output (invalid UTF-8 replaced).
+void print_json(const nlohmann::ordered_json& j);
+
+// Fails when standard output could not be written to the end.
+void finish_output();
+
+}  // namespace edog_tool
+
+#endif  // TOOL_TOOL_H
