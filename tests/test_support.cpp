@@ -148,26 +148,35 @@ std::string read_all(int fd) {
 
 }  // namespace
 
-ProcessResult run_process(const std::string& exe, const std::string& dir,
-                          const std::string& input) {
+ProcessResult run_args(const std::vector<std::string>& args, const std::string& dir,
+                       const std::string& input) {
     const std::string input_path = dir + "/.stdin";
+    const std::string error_path = dir + "/.stderr";
     write_file(input_path, input);
     std::array<int, 2> pipe_fds{};
     if (::pipe(pipe_fds.data()) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    std::vector<char*> argv;
+    for (const std::string& a : args) {
+        argv.push_back(
+            const_cast<char*>(a.c_str()));  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+    }
+    argv.push_back(nullptr);
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int in_fd = ::open(input_path.c_str(), O_RDONLY);
-        if (in_fd < 0 || ::dup2(in_fd, 0) < 0 || ::dup2(pipe_fds[1], 1) < 0 ||
-            ::chdir(dir.c_str()) != 0) {
+        const int err_fd = ::open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in_fd < 0 || err_fd < 0 || ::dup2(in_fd, 0) < 0 || ::dup2(pipe_fds[1], 1) < 0 ||
+            ::dup2(err_fd, 2) < 0 || ::chdir(dir.c_str()) != 0) {
             ::_exit(127);
         }
         ::close(pipe_fds[0]);
         ::close(pipe_fds[1]);
         ::close(in_fd);
-        ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        ::close(err_fd);
+        ::execv(argv[0], argv.data());
         ::_exit(127);
     }
     ::close(pipe_fds[1]);
@@ -177,8 +186,15 @@ ProcessResult run_process(const std::string& exe, const std::string& dir,
     int status = 0;
     ::waitpid(pid, &status, 0);
     res.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    res.err = read_file(error_path);
     std::remove(input_path.c_str());
+    std::remove(error_path.c_str());
     return res;
+}
+
+ProcessResult run_process(const std::string& exe, const std::string& dir,
+                          const std::string& input) {
+    return run_args({exe}, dir, input);
 }
 
 ChildResult run_in_child(const std::function<int()>& body, const std::string& input) {

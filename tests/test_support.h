@@ -58,11 +58,15 @@ std::pair<double, double> destination(double lat, double lng, double metres, dou
 struct ProcessResult {
     int exit_status = -1;  // -1 when the process did not exit normally
     std::string out;
+    std::string err;
 };
 
 // Runs `exe` in `dir` with `input` as its standard input; returns its exit
 // status and standard output.
 ProcessResult run_process(const std::string& exe, const std::string& dir, const std::string& input);
+// The same for the program and arguments `args`, standard error captured too.
+ProcessResult run_args(const std::vector<std::string>& args, const std::string& dir,
+                       const std::string& input = "");
 
 struct ChildResult {
     int exit_status = -1;  // -1 when the child did not exit normally

@@ -210,7 +210,8 @@ std::uint64_t report_shared_positions(const Cameras& cameras, const std::string&
     for (const GPSNode* n = cameras.nodes[0].link; n != nullptr;) {
         run.clear();
         const GPSNode* first = n;
-        for (; n != nullptr && e_dog::compare_codes(n->data.encode_str, first->data.encode_str) == 0;
+        for (;
+             n != nullptr && e_dog::compare_codes(n->data.encode_str, first->data.encode_str) == 0;
              n = n->link) {
             run.push_back(n);
         }

@@ -41,7 +41,12 @@ bool same_bits(double a, double b) {
 std::string changes(const E_DOG_DATA& a, const E_DOG_DATA& b) {
     std::string out;
     const auto add = [&out](const char* name, const std::string& from, const std::string& to) {
-        out.append(out.empty() ? "" : ", ").append(name).append(" ").append(from).append(" -> ").append(to);
+        out.append(out.empty() ? "" : ", ")
+            .append(name)
+            .append(" ")
+            .append(from)
+            .append(" -> ")
+            .append(to);
     };
     if (!same_bits(a.Gps_lat, b.Gps_lat)) {
         add("lat", shortest(a.Gps_lat), shortest(b.Gps_lat));

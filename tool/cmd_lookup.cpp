@@ -39,11 +39,12 @@ void print_camera(const E_DOG_DATA& r, std::int64_t record, double distance_m, b
         print_json(camera_json(r, record, distance_m));
         return;
     }
-    std::printf("%.1f m  record %lld  idex %u  lat %s  lng %s  type %d  speed %d  dirtype %d  "
-                "direction %d  code %s\n",
-                distance_m, static_cast<long long>(record), camera_number(r.Idex),
-                shortest(r.Gps_lat).c_str(), shortest(r.Gps_lng).c_str(), r.Type, r.Speed,
-                r.DirType, r.Direction, e_dog::code_text(r).text);
+    std::printf(
+        "%.1f m  record %lld  idex %u  lat %s  lng %s  type %d  speed %d  dirtype %d  "
+        "direction %d  code %s\n",
+        distance_m, static_cast<long long>(record), camera_number(r.Idex),
+        shortest(r.Gps_lat).c_str(), shortest(r.Gps_lng).c_str(), r.Type, r.Speed, r.DirType,
+        r.Direction, e_dog::code_text(r).text);
 }
 
 // A CSV field: quoted when it holds a comma, a quote or a line end.
@@ -93,7 +94,8 @@ int run_lookup(const LookupOptions& o) {
         if (lcd.result == 0 && record >= 0) {
             print_camera(r, record, e_dog::distance_m(o.lat, o.lng, r.Gps_lat, r.Gps_lng), o.json);
         } else if (!o.json) {
-            std::printf("no camera with DirType 1 to 5 within %s m\n", shortest(o.radius_m).c_str());
+            std::printf("no camera with DirType 1 to 5 within %s m\n",
+                        shortest(o.radius_m).c_str());
         }
         finish_output();
         return 0;

@@ -197,12 +197,12 @@ int run_replay(const ReplayOptions& o) {
                 j["lng"] = number(fix.lng);
                 print_json(j);
             } else {
-                std::printf("%s  line %llu  %-9s  idex %u  record %d  %.0f m  limit %d  speed %d "
-                            "km/h\n",
-                            clock_text(fix).c_str(),
-                            static_cast<unsigned long long>(reader.line_no()), event_name(ev.kind),
-                            camera_number(c.Idex), ev.camera.record, ev.camera.distance_m,
-                            c.Speed, ev.speed_kmh);
+                std::printf(
+                    "%s  line %llu  %-9s  idex %u  record %d  %.0f m  limit %d  speed %d "
+                    "km/h\n",
+                    clock_text(fix).c_str(), static_cast<unsigned long long>(reader.line_no()),
+                    event_name(ev.kind), camera_number(c.Idex), ev.camera.record,
+                    ev.camera.distance_m, c.Speed, ev.speed_kmh);
             }
         }
     }

@@ -104,11 +104,11 @@ void check_record(const DataFile& f, std::size_t i, Report& report) {
                               "\" is not 10 characters of the Geohash alphabet followed by zeros");
     }
     if (!position_finite(r)) {
-        report.problem(i, "position " + shortest(r.Gps_lat) + "," + shortest(r.Gps_lng) +
-                              " is not finite");
+        report.problem(
+            i, "position " + shortest(r.Gps_lat) + "," + shortest(r.Gps_lng) + " is not finite");
     } else if (!position_in_range(r)) {
-        report.problem(i, "position " + shortest(r.Gps_lat) + "," + shortest(r.Gps_lng) +
-                              " is out of range");
+        report.problem(
+            i, "position " + shortest(r.Gps_lat) + "," + shortest(r.Gps_lng) + " is out of range");
     } else if (well_formed) {
         E_DOG_DATA coded = r;
         if (e_dog::set_code(coded) &&
@@ -146,9 +146,10 @@ int run_verify(const std::string& file) {
     Report report(file);
     if (f.trailing() != 0) {
         report.count_problem();
-        std::printf("%s: size %zu bytes is not a whole number of %zu-byte records (%zu bytes after "
-                    "record %zu)\n",
-                    file.c_str(), f.bytes.size(), e_dog::kRecordSize, f.trailing(), f.records());
+        std::printf(
+            "%s: size %zu bytes is not a whole number of %zu-byte records (%zu bytes after "
+            "record %zu)\n",
+            file.c_str(), f.bytes.size(), e_dog::kRecordSize, f.trailing(), f.records());
     }
     if (f.records() == 0) {
         report.count_problem();

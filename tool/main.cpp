@@ -7,10 +7,9 @@
 #include <new>
 #include <string>
 
-#include <CLI/CLI.hpp>
-
 #include "tool/commands.h"
 #include "tool/tool.h"
+#include <CLI/CLI.hpp>
 
 namespace {
 
@@ -61,8 +60,10 @@ int main(int argc, char** argv) {
 
     BuildOptions build_o;
     CLI::App* build = app.add_subcommand("build", "Build a data file from a camera list");
-    build->add_option("LIST", build_o.list, "Camera list (Idex,longitude,latitude,Type,Speed,"
-                                            "DirType,Direction per line)")
+    build
+        ->add_option("LIST", build_o.list,
+                     "Camera list (Idex,longitude,latitude,Type,Speed,"
+                     "DirType,Direction per line)")
         ->required();
     build->add_option("-o,--output", build_o.output, "Data file to write")->required();
     build->add_flag("--compat", build_o.compat,
@@ -102,8 +103,9 @@ int main(int argc, char** argv) {
 
     std::string diff_old;
     std::string diff_new;
-    CLI::App* diff = app.add_subcommand("diff", "Cameras added, removed and changed; exit 1 "
-                                                "when the files differ");
+    CLI::App* diff = app.add_subcommand("diff",
+                                        "Cameras added, removed and changed; exit 1 "
+                                        "when the files differ");
     diff->add_option("OLD", diff_old, "Data file before")->required();
     diff->add_option("NEW", diff_new, "Data file after")->required();
 

@@ -96,8 +96,8 @@ std::string drive_svg(const Drive& drive) {
     const Projection proj(all);
     std::ostringstream s;
     s << std::fixed << std::setprecision(1);
-    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\""
-      << kHeight << "\" font-family=\"sans-serif\" font-size=\"11\">\n";
+    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight
+      << "\" font-family=\"sans-serif\" font-size=\"11\">\n";
     s << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     s << "<polyline fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"2\" points=\"";
     for (const Place& p : drive.track) {

@@ -12,10 +12,9 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
 #include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
+#include <nlohmann/json.hpp>
 
 namespace edog_tool {
 
