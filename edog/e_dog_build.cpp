@@ -45,7 +45,7 @@ private:
 
 // The module's build's view of the list reader: every camera is echoed and
 // appended to the pool's list behind its head, in list order.
-class PoolSink final : public e_dog::ListSink {
+class PoolSink {
 public:
     explicit PoolSink(NodePool& pool) : pool_(pool), tail_(&pool[0]) {
         pool[0].data = E_DOG_DATA{};
@@ -53,15 +53,15 @@ public:
         e_dog_list_size = 0;
     }
 
-    void comma_piece(const char* piece, unsigned long /*piece_no*/) override {
+    void comma_piece(const char* piece, unsigned long /*piece_no*/) {
         std::printf("Chack Str:%s\n", piece);
     }
 
-    void bad_position(unsigned long piece_no) override {
+    void bad_position(unsigned long piece_no) {
         std::printf("########## create_e_dog_heaplist skip line %lu: bad position\n", piece_no);
     }
 
-    bool camera(const E_DOG_DATA& data, unsigned long /*piece_no*/) override {
+    bool camera(const E_DOG_DATA& data, unsigned long /*piece_no*/) {
         ++e_dog_list_size;
         if (e_dog_list_size >= pool_.capacity()) {
             std::printf("########## create_e_dog_heaplist list full: more than %u cameras!\n",
@@ -79,6 +79,8 @@ public:
                     data.encode_str);
         return true;
     }
+
+    void progress(std::uint64_t /*bytes*/) {}
 
 private:
     NodePool& pool_;

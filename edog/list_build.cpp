@@ -11,11 +11,7 @@
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_record.h"
 #include "geo/geohash.h"
-#include <string.h>  // memrchr
-
 namespace {
-
-constexpr int kFill = 0x7f;  // fills the line buffer before a read; any byte but NUL
 
 // A column that strtod reads in full, blanks around it allowed.
 bool numeric(const char* text, double& value) {
@@ -74,35 +70,6 @@ bool e_dog::set_code(E_DOG_DATA& data) {
     std::memset(data.encode_str, 0, sizeof data.encode_str);
     std::strncpy(data.encode_str, code, sizeof data.encode_str - 1);
     return true;
-}
-
-e_dog::ReadResult e_dog::read_camera_list(std::FILE* list, ListSink& sink) {
-    E_DOG_DATA data{};
-    char buf[kLineBytes] = {};
-    unsigned long piece_no = 0;
-    std::uint64_t bytes = 0;
-    // The buffer is filled with a byte other than NUL before every read, so
-    // that the last NUL in it is the one fgets wrote: the piece's length
-    // counts any NUL bytes the piece itself holds.
-    constexpr int kReadBytes = static_cast<int>(sizeof buf) - 1;
-    std::memset(buf, kFill, sizeof buf - 1);
-    while (std::fgets(buf, kReadBytes, list) != nullptr) {
-        ++piece_no;
-        const auto* end = static_cast<const char*>(::memrchr(buf, '\0', sizeof buf - 1));
-        const auto length = static_cast<std::size_t>(end - buf);
-        bytes += length;
-        if (scan_camera_fields(buf, length, data).supplies_nothing) {
-            sink.comma_piece(buf, piece_no);
-        }
-        if (!set_code(data)) {
-            sink.bad_position(piece_no);
-        } else if (!sink.camera(data, piece_no)) {
-            return ReadResult::kStopped;
-        }
-        sink.progress(bytes);
-        std::memset(buf, kFill, sizeof buf - 1);
-    }
-    return std::ferror(list) != 0 ? ReadResult::kReadError : ReadResult::kOk;
 }
 
 e_dog::WriteResult e_dog::write_records(const GPSNode* first, const char* path,

@@ -8,8 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
+#include "edog/e_dog_internal.h"
 #include "edog/e_dog_source_date.h"
+#include <string.h>  // memrchr
 
 namespace e_dog {
 
@@ -33,32 +36,52 @@ LineScan scan_camera_fields(const char* line, std::size_t length, E_DOG_DATA& da
 // range or not a number.
 bool set_code(E_DOG_DATA& data);
 
-// What the list reader finds, in list order. A piece is a line, or a part of
-// one longer than the reader's buffer.
-class ListSink {
-public:
-    ListSink() = default;
-    virtual ~ListSink() = default;
-    ListSink(const ListSink&) = delete;
-    ListSink& operator=(const ListSink&) = delete;
-    ListSink(ListSink&&) = delete;
-    ListSink& operator=(ListSink&&) = delete;
-
-    // A piece that starts with a comma (the camera before it is taken again).
-    virtual void comma_piece(const char* piece, unsigned long piece_no) = 0;
-    // Piece `piece_no` (from 1) gave a position the codec refuses.
-    virtual void bad_position(unsigned long piece_no) = 0;
-    // A camera, code set; false stops the reader (no room for it).
-    virtual bool camera(const E_DOG_DATA& data, unsigned long piece_no) = 0;
-    // Bytes of the list read so far, after every piece.
-    virtual void progress(std::uint64_t /*bytes*/) {}
-};
-
 enum class ReadResult : std::uint8_t { kOk, kStopped, kReadError };
 
 // Reads the list as the device's build does: pieces of at most 511 bytes
 // ending at LF, each applied to the camera before it by scan_camera_fields.
-ReadResult read_camera_list(std::FILE* list, ListSink& sink);
+// A piece is a line, or a part of one longer than that. `sink` is told, in
+// list order (piece numbers from 1):
+//   comma_piece(const char* piece, unsigned long piece_no)
+//       a piece that starts with a comma (the camera before it is taken again);
+//   bad_position(unsigned long piece_no)
+//       a position the codec refuses;
+//   bool camera(const E_DOG_DATA& data, unsigned long piece_no)
+//       a camera, code set; false stops the reader (no room for it);
+//   progress(std::uint64_t bytes)
+//       bytes of the list read so far, after every piece.
+// A template rather than virtual calls: the build runs where a failed check
+// of a dynamic type could not even be reported (no file descriptor left).
+template <typename Sink>
+ReadResult read_camera_list(std::FILE* list, Sink& sink) {
+    constexpr int kFill = 0x7f;  // fills the buffer before a read; any byte but NUL
+    E_DOG_DATA data{};
+    char buf[kLineBytes] = {};
+    unsigned long piece_no = 0;
+    std::uint64_t bytes = 0;
+    // The buffer is filled with a byte other than NUL before every read, so
+    // that the last NUL in it is the one fgets wrote: the piece's length
+    // counts any NUL bytes the piece itself holds.
+    constexpr int kReadBytes = static_cast<int>(sizeof buf) - 1;
+    std::memset(buf, kFill, sizeof buf - 1);
+    while (std::fgets(buf, kReadBytes, list) != nullptr) {
+        ++piece_no;
+        const auto* end = static_cast<const char*>(::memrchr(buf, '\0', sizeof buf - 1));
+        const auto length = static_cast<std::size_t>(end - buf);
+        bytes += length;
+        if (scan_camera_fields(buf, length, data).supplies_nothing) {
+            sink.comma_piece(buf, piece_no);
+        }
+        if (!set_code(data)) {
+            sink.bad_position(piece_no);
+        } else if (!sink.camera(data, piece_no)) {
+            return ReadResult::kStopped;
+        }
+        sink.progress(bytes);
+        std::memset(buf, kFill, sizeof buf - 1);
+    }
+    return std::ferror(list) != 0 ? ReadResult::kReadError : ReadResult::kOk;
+}
 
 enum class WriteResult : std::uint8_t { kOk, kOpenFailed, kWriteFailed };
 

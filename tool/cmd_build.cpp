@@ -159,20 +159,20 @@ void read_strict(const std::string& list, Cameras& cameras, Progress& progress) 
 }
 
 // The device's own reading: 511-byte pieces, fields carried over.
-class CompatSink final : public e_dog::ListSink {
+class CompatSink {
 public:
     CompatSink(Cameras& cameras, Progress& progress, const std::string& list)
         : cameras_(cameras), progress_(progress), list_(list) {}
 
-    void comma_piece(const char* /*piece*/, unsigned long /*piece_no*/) override {}
-    void bad_position(unsigned long piece_no) override {
+    void comma_piece(const char* /*piece*/, unsigned long /*piece_no*/) {}
+    void bad_position(unsigned long piece_no) {
         cameras_.refused.push_back({piece_no, "position out of range"});
     }
-    bool camera(const E_DOG_DATA& data, unsigned long piece_no) override {
+    bool camera(const E_DOG_DATA& data, unsigned long piece_no) {
         cameras_.add(data, piece_no, list_);
         return true;
     }
-    void progress(std::uint64_t bytes) override { progress_.update(bytes); }
+    void progress(std::uint64_t bytes) { progress_.update(bytes); }
 
 private:
     Cameras& cameras_;
