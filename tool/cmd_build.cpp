@@ -40,17 +40,17 @@ public:
         const auto percent = static_cast<int>(total_ == 0 ? 100 : bytes * 100 / total_);
         if (on_ && percent != shown_) {
             shown_ = percent;
-            std::fprintf(stderr, "\rreading %3d %%", percent);
+            (void)std::fprintf(stderr, "\rreading %3d %%", percent);
         }
     }
     void stage(const char* what) const {
         if (on_) {
-            std::fprintf(stderr, "\r%-16s", what);
+            (void)std::fprintf(stderr, "\r%-16s", what);
         }
     }
     void done() const {
         if (on_) {
-            std::fputs("\r                \r", stderr);
+            (void)std::fputs("\r                \r", stderr);
         }
     }
 

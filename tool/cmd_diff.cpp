@@ -1,6 +1,7 @@
 // edog-tool diff: the cameras added, removed and changed between two data
 // files, matched by camera number; the k-th record of a number in one file
 // pairs with the k-th of the same number in the other.
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -34,7 +35,7 @@ std::string describe(const E_DOG_DATA& r) {
 }
 
 bool same_bits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 // "field old -> new" for every field that differs; empty when none does.

@@ -118,7 +118,7 @@ int run_lookup(const LookupOptions& o) {
 int run_dump(const std::string& file, DumpFormat format) {
     const DataFile f = read_data_file(file);
     if (format == DumpFormat::kGeoJson) {
-        std::fputs("{\"type\":\"FeatureCollection\",\"features\":[", stdout);
+        (void)std::fputs("{\"type\":\"FeatureCollection\",\"features\":[", stdout);
     } else if (format == DumpFormat::kCsv) {
         std::puts("record,idex,longitude,latitude,type,speed,dirtype,direction,code");
     }
@@ -126,12 +126,12 @@ int run_dump(const std::string& file, DumpFormat format) {
         const E_DOG_DATA r = f.record(i);
         if (format == DumpFormat::kGeoJson) {
             if (i != 0) {
-                std::fputc(',', stdout);
+                (void)std::fputc(',', stdout);
             }
-            std::fputs("\n", stdout);
+            (void)std::fputs("\n", stdout);
             const std::string text =
                 feature(r, i).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-            std::fwrite(text.data(), 1, text.size(), stdout);
+            (void)std::fwrite(text.data(), 1, text.size(), stdout);
             continue;
         }
         if (format == DumpFormat::kCsv) {
@@ -145,7 +145,7 @@ int run_dump(const std::string& file, DumpFormat format) {
         std::putchar('\n');
     }
     if (format == DumpFormat::kGeoJson) {
-        std::fputs("\n]}\n", stdout);
+        (void)std::fputs("\n]}\n", stdout);
     }
     finish_output();
     return 0;

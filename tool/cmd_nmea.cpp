@@ -25,9 +25,10 @@ std::string clock_text(const NMEA_FIX& f) {
         return "--:--:--";
     }
     const auto whole = static_cast<long>(f.utc_s);
+    const long minute_start = whole / 60 * 60;
     char text[32];
     (void)std::snprintf(text, sizeof text, "%02ld:%02ld:%05.2f", whole / 3600, whole / 60 % 60,
-                        f.utc_s - static_cast<double>(whole / 60 * 60));
+                        f.utc_s - static_cast<double>(minute_start));
     return text;
 }
 
@@ -120,19 +121,19 @@ int run_fixes(const std::string& log, bool json) {
             ++other;
         } else {
             ++refused;
-            std::fprintf(stderr, "%s:%llu: %s\n", log.c_str(),
-                         static_cast<unsigned long long>(reader.line_no()),
-                         nmea_status_text(status));
+            (void)std::fprintf(stderr, "%s:%llu: %s\n", log.c_str(),
+                               static_cast<unsigned long long>(reader.line_no()),
+                               nmea_status_text(status));
         }
     }
-    std::fprintf(summary_stream(json),
-                 "%s: %llu lines, %llu fixes (%llu RMC, %llu GGA; %llu valid), %llu other "
-                 "sentences, %llu refused\n",
-                 log.c_str(), static_cast<unsigned long long>(reader.line_no()),
-                 static_cast<unsigned long long>(fixes), static_cast<unsigned long long>(rmc),
-                 static_cast<unsigned long long>(fixes - rmc),
-                 static_cast<unsigned long long>(valid), static_cast<unsigned long long>(other),
-                 static_cast<unsigned long long>(refused));
+    (void)std::fprintf(
+        summary_stream(json),
+        "%s: %llu lines, %llu fixes (%llu RMC, %llu GGA; %llu valid), %llu other "
+        "sentences, %llu refused\n",
+        log.c_str(), static_cast<unsigned long long>(reader.line_no()),
+        static_cast<unsigned long long>(fixes), static_cast<unsigned long long>(rmc),
+        static_cast<unsigned long long>(fixes - rmc), static_cast<unsigned long long>(valid),
+        static_cast<unsigned long long>(other), static_cast<unsigned long long>(refused));
     finish_output();
     return 0;
 }
@@ -206,13 +207,13 @@ int run_replay(const ReplayOptions& o) {
             }
         }
     }
-    std::fprintf(summary_stream(o.json),
-                 "%s: %llu fixes, %llu warnings, %llu over-speed, %llu passed, %zu cameras "
-                 "warned\n",
-                 o.log.c_str(), static_cast<unsigned long long>(fed),
-                 static_cast<unsigned long long>(counts[EDOG_WARN_WARN]),
-                 static_cast<unsigned long long>(counts[EDOG_WARN_OVERSPEED]),
-                 static_cast<unsigned long long>(counts[EDOG_WARN_PASSED]), warned.size());
+    (void)std::fprintf(summary_stream(o.json),
+                       "%s: %llu fixes, %llu warnings, %llu over-speed, %llu passed, %zu cameras "
+                       "warned\n",
+                       o.log.c_str(), static_cast<unsigned long long>(fed),
+                       static_cast<unsigned long long>(counts[EDOG_WARN_WARN]),
+                       static_cast<unsigned long long>(counts[EDOG_WARN_OVERSPEED]),
+                       static_cast<unsigned long long>(counts[EDOG_WARN_PASSED]), warned.size());
     if (!o.svg.empty()) {
         write_drive_svg(o.svg, drive);
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <string>
 
@@ -171,10 +172,11 @@ int run_info(const std::string& file) {
     std::map<int, std::uint64_t> types;
     std::map<int, std::uint64_t> dirtypes;
     std::map<int, std::uint64_t> speeds;
-    double south = INFINITY;
-    double north = -INFINITY;
-    double west = INFINITY;
-    double east = -INFINITY;
+    constexpr double kInf = std::numeric_limits<double>::infinity();
+    double south = kInf;
+    double north = -kInf;
+    double west = kInf;
+    double east = -kInf;
     std::uint64_t placed = 0;
     for (std::size_t i = 0; i < f.records(); ++i) {
         const E_DOG_DATA r = f.record(i);

@@ -17,15 +17,16 @@ using namespace edog_tool;
 
 constexpr int kUsageError = 2;
 
-const CLI::Validator kPositiveFinite(
-    [](const std::string& text) -> std::string {
-        double v = 0.0;
-        if (!CLI::detail::lexical_cast(text, v) || !std::isfinite(v) || v <= 0.0) {
-            return "must be a positive number of metres";
-        }
-        return {};
-    },
-    "POSITIVE");
+CLI::Validator positive_finite() {
+    return {[](const std::string& text) -> std::string {
+                double v = 0.0;
+                if (!CLI::detail::lexical_cast(text, v) || !std::isfinite(v) || v <= 0.0) {
+                    return "must be a positive number of metres";
+                }
+                return {};
+            },
+            "POSITIVE"};
+}
 
 void add_warner_options(CLI::App& cmd, EDOG_WARN_CONFIG& c) {
     cmd.add_option("--lead-time", c.lead_time_s, "Seconds of travel a warning comes ahead")
@@ -50,9 +51,7 @@ void add_warner_options(CLI::App& cmd, EDOG_WARN_CONFIG& c) {
                  "Warn cameras of DirType 0 too");
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     CLI::App app{"Builds, checks and queries camera data files; replays recorded drives.",
                  "edog-tool"};
     app.set_version_flag("--version", std::string("edog-tool ") + EDOG_VERSION);
@@ -89,7 +88,7 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(-180.0, 180.0));
     lookup->add_option("-r,--radius", lookup_o.radius_m, "Search radius, metres")
         ->capture_default_str()
-        ->check(kPositiveFinite);
+        ->check(positive_finite());
     lookup->add_flag("--all", lookup_o.all, "Every camera within the radius, nearest first");
     lookup->add_flag("--json", lookup_o.json, "One JSON object per camera");
 
@@ -159,11 +158,22 @@ int main(int argc, char** argv) {
             return run_replay(replay_o);
         }
     } catch (const std::bad_alloc&) {
-        std::fputs("edog-tool: out of memory\n", stderr);
+        (void)std::fputs("edog-tool: out of memory\n", stderr);
         return 1;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "edog-tool: %s\n", e.what());
+        (void)std::fprintf(stderr, "edog-tool: %s\n", e.what());
         return 1;
     }
     return kUsageError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(argc, argv);
+    } catch (...) {
+        (void)std::fputs("edog-tool: unexpected failure\n", stderr);
+        return 1;
+    }
 }

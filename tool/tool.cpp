@@ -152,8 +152,8 @@ nlohmann::ordered_json number(double v) {
 
 void print_json(const nlohmann::ordered_json& j) {
     const std::string text = j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc('\n', stdout);
+    (void)std::fwrite(text.data(), 1, text.size(), stdout);
+    (void)std::fputc('\n', stdout);
 }
 
 void finish_output() {
