@@ -4,52 +4,22 @@
 // to that build alone.
 //
 //   build_bench [COUNT [RUNS [DIR]]]   defaults: 1000000 5 ./build-bench-work
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "bench/list_gen.h"
 #include "edog/e_dog_source_date.h"
 
 namespace {
 
-struct Sample {
-    double seconds = 0.0;
-    long max_rss_kb = 0;
-    int status = -1;
-};
-
-Sample run_build_in(const std::string& dir) {
-    std::fflush(nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int out = ::open((dir + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || ::dup2(out, 1) < 0 || ::chdir(dir.c_str()) != 0) {
-            ::_exit(127);
-        }
-        const int rc = e_dog_updata_tsk();
-        std::fflush(stdout);
-        ::_exit(rc == 0 ? 0 : 1);
-    }
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    const auto stop = std::chrono::steady_clock::now();
-    Sample s;
-    s.seconds = std::chrono::duration<double>(stop - start).count();
-    s.max_rss_kb = usage.ru_maxrss;
-    s.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return s;
+bench::Sample run_build_in(const std::string& dir) {
+    return bench::run_in_child(dir, [] { return e_dog_updata_tsk() == 0 ? 0 : 1; });
 }
 
 }  // namespace
@@ -75,7 +45,7 @@ int main(int argc, char* argv[]) {
 
     // Runs alternate between the orders so that drift of the machine touches
     // them all alike.
-    std::vector<std::vector<Sample>> samples(dirs.size());
+    std::vector<std::vector<bench::Sample>> samples(dirs.size());
     for (int r = 0; r < runs; ++r) {
         for (std::size_t i = 0; i < dirs.size(); ++i) {
             samples[i].push_back(run_build_in(dirs[i]));
@@ -90,7 +60,7 @@ int main(int argc, char* argv[]) {
         std::vector<double> secs;
         long rss = 0;
         int status = 0;
-        for (const Sample& s : samples[i]) {
+        for (const bench::Sample& s : samples[i]) {
             secs.push_back(s.seconds);
             rss = std::max(rss, s.max_rss_kb);
             status = std::max(status, s.status);

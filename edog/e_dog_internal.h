@@ -49,6 +49,10 @@ bool scan_camera_line(const char* line, std::size_t length, E_DOG_DATA& data);
 // Orders two stored codes as strcmp does, never reading past their 12 bytes.
 int compare_codes(const char* a, const char* b);
 
+// e_dog_quick_sort without memory of its own: the nodes are compared where
+// they lie. Used when the faster sort cannot have its array.
+void sort_nodes_in_place(GPSNode* head, GPSNode* tail);
+
 // Frees a queue made by LinkQueueInit, its entries and its sentinel, and sets
 // `q` to nullptr. The program itself keeps its index to the end; this is for
 // callers that build more than one.

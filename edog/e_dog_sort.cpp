@@ -1,8 +1,20 @@
 // Stable sort of the build's camera list by code, relinking nodes only.
+//
+// The nodes lie wherever the list put them, so comparing their codes in
+// place walks cold memory at every comparison. The sort first reads each
+// code once into an array of keys beside a pointer to its node, sorts that
+// array (its keys order exactly as compare_codes does, ties by list
+// position) and relinks the nodes in its order. Where the array cannot be
+// had, the nodes are sorted in place by a list sort of the same order.
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
 
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_source_date.h"
@@ -117,6 +129,66 @@ void quick_sort_range(GPSNode* head, GPSNode* tail, int budget) {
     }
 }
 
+// A code's 12 bytes as two big-endian numbers, with every byte after the
+// first NUL cleared: compared as numbers they order as compare_codes orders
+// the codes (bytes compared unsigned, nothing after a NUL counting).
+struct CodeKey {
+    std::uint64_t high;
+    std::uint32_t low;
+    std::uint32_t position;  // in the list, so that equal codes keep their order
+    GPSNode* node;
+
+    bool operator<(const CodeKey& o) const {
+        if (high != o.high) {
+            return high < o.high;
+        }
+        return low != o.low ? low < o.low : position < o.position;
+    }
+};
+
+CodeKey code_key(GPSNode* node, std::uint32_t position) {
+    static_assert(sizeof node->data.encode_str == 12);
+    std::array<unsigned char, 12> b{};
+    for (std::size_t i = 0; i < b.size() && node->data.encode_str[i] != '\0'; ++i) {
+        b[i] = static_cast<unsigned char>(node->data.encode_str[i]);
+    }
+    std::uint64_t high = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+        high = (high << 8U) | b[i];
+    }
+    std::uint32_t low = 0;
+    for (std::size_t i = 8; i < 12; ++i) {
+        low = (low << 8U) | b[i];
+    }
+    return {high, low, position, node};
+}
+
+// Sorts by an array of keys; false, with the list untouched, when there is
+// no memory for the array.
+bool sort_by_keys(GPSNode* head, GPSNode* tail, std::size_t n) {
+    if (n > std::numeric_limits<std::uint32_t>::max()) {
+        return false;
+    }
+    std::vector<CodeKey> keys;
+    try {
+        keys.reserve(n);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::uint32_t position = 0;
+    for (GPSNode* t = head->link; t != tail; t = t->link) {
+        keys.push_back(code_key(t, position++));
+    }
+    std::sort(keys.begin(), keys.end());
+    GPSNode* last = head;
+    for (const CodeKey& k : keys) {
+        last->link = k.node;
+        last = k.node;
+    }
+    last->link = tail;
+    return true;
+}
+
 }  // namespace
 
 void e_dog_quick_sort(GPSNode* head, GPSNode* tail) {
@@ -124,9 +196,17 @@ void e_dog_quick_sort(GPSNode* head, GPSNode* tail) {
     for (const GPSNode* t = head->link; t != tail; t = t->link) {
         ++n;
     }
-    if (n < 2) {
-        return;
+    if (n >= 2 && !sort_by_keys(head, tail, n)) {
+        e_dog::sort_nodes_in_place(head, tail);
     }
-    const int budget = 2 * static_cast<int>(std::bit_width(n));
-    quick_sort_range(head, tail, budget);
+}
+
+void e_dog::sort_nodes_in_place(GPSNode* head, GPSNode* tail) {
+    std::size_t n = 0;
+    for (const GPSNode* t = head->link; t != tail; t = t->link) {
+        ++n;
+    }
+    if (n >= 2) {
+        quick_sort_range(head, tail, 2 * static_cast<int>(std::bit_width(n)));
+    }
 }

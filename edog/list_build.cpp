@@ -10,7 +10,7 @@
 #include "edog/atomic_file.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_record.h"
-#include "geo/geohash.h"
+#include "geo/geohash_int.h"
 namespace {
 
 // A column that strtod reads in full, blanks around it allowed.
@@ -63,12 +63,13 @@ e_dog::LineScan e_dog::scan_camera_fields(const char* line, std::size_t length, 
 }
 
 bool e_dog::set_code(E_DOG_DATA& data) {
-    const char* code = geohash_encode(data.Gps_lat, data.Gps_lng, kCodePrecision);
-    if (code == nullptr) {
+    char code[kCodePrecision + 1];
+    if (!geo::encode_code(data.Gps_lat, data.Gps_lng, kCodePrecision, code)) {
         return false;
     }
+    static_assert(sizeof data.encode_str > kCodePrecision);
     std::memset(data.encode_str, 0, sizeof data.encode_str);
-    std::strncpy(data.encode_str, code, sizeof data.encode_str - 1);
+    std::memcpy(data.encode_str, code, kCodePrecision);
     return true;
 }
 

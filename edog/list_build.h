@@ -33,7 +33,7 @@ LineScan scan_camera_fields(const char* line, std::size_t length, E_DOG_DATA& da
 
 // Sets the code of `data` from its position (10 characters, zero-filled
 // behind them); false, and `data` untouched, when the position is out of
-// range or not a number.
+// range or not a number. Safe to call from several threads at once.
 bool set_code(E_DOG_DATA& data);
 
 enum class ReadResult : std::uint8_t { kOk, kStopped, kReadError };

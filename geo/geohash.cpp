@@ -65,32 +65,7 @@ char* geohash_encode(double lat, double lng, int precision) {
     if (precision < 1 || precision > kMaxPrecision) {
         precision = kDefaultPrecision;
     }
-    // Written so that NaN fails every comparison and is refused.
-    if (!(lat >= -90.0 && lat <= 90.0) || !(lng >= -180.0 && lng <= 180.0)) {
-        return nullptr;
-    }
-    geohash_encode_buf[precision] = '\0';
-    // Index 0 is longitude, 1 latitude; bits alternate starting with longitude.
-    // Each bit halves its interval; a coordinate on the dividing line goes to
-    // the lower half. Written without branches on the bit's value, which is
-    // as good as random.
-    std::array<double, 2> low = {-180.0, -90.0};
-    std::array<double, 2> high = {180.0, 90.0};
-    const std::array<double, 2> coord = {lng, lat};
-    std::size_t k = 0;
-    for (int c = 0; c < precision; ++c) {
-        unsigned int acc = 0;
-        for (int b = 0; b < kBitsPerChar; ++b) {
-            const double mid = (high[k] + low[k]) / 2;
-            const bool upper = coord[k] > mid;
-            low[k] = upper ? mid : low[k];
-            high[k] = upper ? high[k] : mid;
-            acc = (acc << 1U) | static_cast<unsigned int>(upper);
-            k ^= 1U;
-        }
-        geohash_encode_buf[c] = char_map[acc];
-    }
-    return geohash_encode_buf;
+    return geo::encode_code(lat, lng, precision, geohash_encode_buf) ? geohash_encode_buf : nullptr;
 }
 
 GeoCoord geohash_decode(const char* hash) {

@@ -75,6 +75,13 @@ constexpr std::uint64_t interleave(std::uint64_t lng_idx, std::uint64_t lat_idx,
     return spread(lng_idx) | (spread(lat_idx) << 1U);
 }
 
+// Writes the code of (lat, lng) with `precision` characters (1 to 12) and a
+// terminator to `out`, the same code as halving each axis bit by bit gives
+// (a position on a cell border belongs to the lower cell); false, with `out`
+// untouched, for a position out of range or not a number. Safe to call from
+// several threads at once.
+bool encode_code(double lat, double lng, int precision, char* out);
+
 // The value of the `chars` characters at `code`, or false when one is not of
 // the alphabet or the byte after them is not the terminator.
 bool code_value(const char* code, int chars, std::uint64_t& value);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "edog/e_dog_internal.h"
 #include "edog/e_dog_source_date.h"
 
 namespace {
@@ -63,10 +64,16 @@ std::vector<std::string> random_codes(std::size_t n, int distinct, unsigned seed
     return codes;
 }
 
+// Both sorts: by an array of keys, and in place where no memory is had.
+using Sort = void (*)(GPSNode*, GPSNode*);
+constexpr Sort kSorts[] = {e_dog_quick_sort, e_dog::sort_nodes_in_place};
+
 void expect_sorted_stably(const std::vector<std::string>& codes) {
-    List list(codes);
-    e_dog_quick_sort(&list.nodes[0], nullptr);
-    EXPECT_EQ(list.walk(), expected(codes));
+    for (const Sort sort : kSorts) {
+        List list(codes);
+        sort(&list.nodes[0], nullptr);
+        EXPECT_EQ(list.walk(), expected(codes));
+    }
 }
 
 TEST(QuickSort, EmptyAndSingleLists) {
@@ -96,6 +103,44 @@ TEST(QuickSort, SortedReverseAndAllEqualLargeLists) {
     expect_sorted_stably(reverse);
     expect_sorted_stably(std::vector<std::string>(200000, "u4pruydqqv"));
     expect_sorted_stably(random_codes(200000, 3, 8));
+}
+
+TEST(QuickSort, AnyBytesOrderAsCompareCodes) {
+    // Bytes above 0x7f, NULs with bytes behind them, codes without a NUL.
+    const unsigned char bytes[] = {0, 1, 'a', 'b', 0x7f, 0x80, 0xff};
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(bytes) - 1);
+    for (const std::size_t n : {2U, 17U, 500U, 5000U}) {
+        std::vector<E_DOG_DATA> data(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            data[i] = E_DOG_DATA{};
+            data[i].Idex = static_cast<INT32>(i);
+            for (char& c : data[i].encode_str) {
+                c = static_cast<char>(bytes[pick(rng) % (i % 3 == 0 ? 3 : std::size(bytes))]);
+            }
+        }
+        std::vector<INT32> want(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            want[i] = static_cast<INT32>(i);
+        }
+        std::stable_sort(want.begin(), want.end(), [&](INT32 a, INT32 b) {
+            return e_dog::compare_codes(data[static_cast<std::size_t>(a)].encode_str,
+                                        data[static_cast<std::size_t>(b)].encode_str) < 0;
+        });
+        for (const Sort sort : kSorts) {
+            std::vector<GPSNode> nodes(n + 1);
+            for (std::size_t i = 0; i <= n; ++i) {
+                nodes[i].data = i == 0 ? E_DOG_DATA{} : data[i - 1];
+                nodes[i].link = i < n ? &nodes[i + 1] : nullptr;
+            }
+            sort(&nodes[0], nullptr);
+            std::vector<INT32> got;
+            for (const GPSNode* p = nodes[0].link; p != nullptr && got.size() <= n; p = p->link) {
+                got.push_back(p->data.Idex);
+            }
+            EXPECT_EQ(got, want) << n;
+        }
+    }
 }
 
 TEST(QuickSort, SortsOnlyTheRangeBetweenHeadAndTail) {

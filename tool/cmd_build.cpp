@@ -201,48 +201,47 @@ PositionBits bits(const E_DOG_DATA& d) {
     return {std::bit_cast<std::uint64_t>(d.Gps_lat), std::bit_cast<std::uint64_t>(d.Gps_lng)};
 }
 
-// Prints every group of cameras at one position, with their lines, and
-// returns how many cameras share a position with another. Equal positions
-// have equal codes, so each group lies in one run of the sorted list.
+// Prints every group of cameras at one position, with their lines, in the
+// order of their first lines, and returns how many cameras share a position
+// with another. Works on the cameras in list order, so that the nodes are
+// read in the order they lie in memory.
 std::uint64_t report_shared_positions(const Cameras& cameras, const std::string& list) {
+    struct Entry {
+        PositionBits at;
+        std::uint64_t line;
+        bool operator<(const Entry& o) const { return at != o.at ? at < o.at : line < o.line; }
+    };
+    std::vector<Entry> entries;
+    entries.reserve(cameras.nodes.size() - 1);
+    for (std::size_t i = 1; i < cameras.nodes.size(); ++i) {
+        entries.push_back({bits(cameras.nodes[i].data), cameras.lines[i]});
+    }
+    std::sort(entries.begin(), entries.end());
+    std::vector<std::pair<std::size_t, std::size_t>> groups;  // [first, end) in entries
+    for (std::size_t i = 0; i < entries.size();) {
+        std::size_t j = i + 1;
+        while (j < entries.size() && entries[j].at == entries[i].at) {
+            ++j;
+        }
+        if (j - i > 1) {
+            groups.emplace_back(i, j);
+        }
+        i = j;
+    }
+    std::sort(groups.begin(), groups.end(), [&](const auto& a, const auto& b) {
+        return entries[a.first].line < entries[b.first].line;
+    });
     std::uint64_t shared = 0;
-    std::vector<const GPSNode*> run;
-    for (const GPSNode* n = cameras.nodes[0].link; n != nullptr;) {
-        run.clear();
-        const GPSNode* first = n;
-        for (;
-             n != nullptr && e_dog::compare_codes(n->data.encode_str, first->data.encode_str) == 0;
-             n = n->link) {
-            run.push_back(n);
+    for (const auto& [first, end] : groups) {
+        shared += end - first;
+        const PositionBits& at = entries[first].at;
+        std::printf("%s: same position %s,%s on lines", list.c_str(),
+                    shortest(std::bit_cast<double>(at.lng)).c_str(),
+                    shortest(std::bit_cast<double>(at.lat)).c_str());
+        for (std::size_t k = first; k < end; ++k) {
+            std::printf(" %llu", static_cast<unsigned long long>(entries[k].line));
         }
-        if (run.size() < 2) {
-            continue;
-        }
-        std::stable_sort(run.begin(), run.end(), [](const GPSNode* a, const GPSNode* b) {
-            return bits(a->data) < bits(b->data);
-        });
-        for (std::size_t i = 0; i < run.size();) {
-            std::size_t j = i + 1;
-            while (j < run.size() && bits(run[j]->data) == bits(run[i]->data)) {
-                ++j;
-            }
-            if (j - i > 1) {
-                shared += j - i;
-                std::printf("%s: same position %s,%s on lines", list.c_str(),
-                            shortest(run[i]->data.Gps_lng).c_str(),
-                            shortest(run[i]->data.Gps_lat).c_str());
-                std::vector<std::uint64_t> lines;
-                for (std::size_t k = i; k < j; ++k) {
-                    lines.push_back(cameras.line_of(run[k]));
-                }
-                std::sort(lines.begin(), lines.end());
-                for (const std::uint64_t line : lines) {
-                    std::printf(" %llu", static_cast<unsigned long long>(line));
-                }
-                std::putchar('\n');
-            }
-            i = j;
-        }
+        (void)std::putchar('\n');
     }
     return shared;
 }
@@ -258,6 +257,10 @@ int run_build(const BuildOptions& o) {
             size = probe.size();
         }
         Progress progress(o.quiet, size);
+        // A camera line takes some 30 bytes or more: room for most lists at
+        // once (memory is only used as the nodes are filled).
+        cameras.nodes.reserve(std::min<std::uint64_t>(size / 24, kMaxCameras) + 1);
+        cameras.lines.reserve(cameras.nodes.capacity());
         if (o.compat) {
             read_compat(o.list, cameras, progress);
         } else {
