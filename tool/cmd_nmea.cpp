@@ -102,8 +102,9 @@ bool repeats(const NMEA_FIX& f, const NMEA_FIX& last, bool have_last) {
 }  // namespace
 
 int run_fixes(const std::string& log, bool json) {
-    LineReader reader(log);
-    std::string line;
+    const std::string text = read_text(log);
+    Lines reader(text);
+    std::string_view line;
     std::uint64_t fixes = 0;
     std::uint64_t rmc = 0;
     std::uint64_t valid = 0;
@@ -140,7 +141,8 @@ int run_fixes(const std::string& log, bool json) {
 
 int run_replay(const ReplayOptions& o) {
     const OpenModule module(o.file);
-    LineReader reader(o.log);
+    const std::string text = read_text(o.log);
+    Lines reader(text);
     EDOG_WARNER warner{};
     e_dog_warn_init(&warner, &o.config);
     Drive drive;
@@ -150,7 +152,7 @@ int run_replay(const ReplayOptions& o) {
     std::uint64_t fed = 0;
     NMEA_FIX last{};
     bool have_last = false;
-    std::string line;
+    std::string_view line;
     while (reader.next(line)) {
         NMEA_FIX fix{};
         if (nmea_parse_line(line.data(), line.size(), &fix) != NMEA_GOT_FIX ||

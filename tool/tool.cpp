@@ -39,31 +39,13 @@ e_dog::UniqueFile open_or_fail(const std::string& path) {
     return f;
 }
 
-int close_file(std::FILE* f) {
-    return f != nullptr ? std::fclose(f) : 0;
-}
-
 }  // namespace
 
 Failure::Failure(const std::string& file, const std::string& what)
     : std::runtime_error(file.empty() ? what : std::string(file).append(": ").append(what)) {}
 
 DataFile read_data_file(const std::string& path) {
-    const e_dog::UniqueFile f = open_or_fail(path);
-    DataFile file{path, {}};
-    std::vector<unsigned char> chunk(kChunk);
-    for (;;) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f.get());
-        file.bytes.insert(file.bytes.end(), chunk.begin(),
-                          chunk.begin() + static_cast<std::ptrdiff_t>(got));
-        if (got < chunk.size()) {
-            break;
-        }
-    }
-    if (std::ferror(f.get()) != 0) {
-        throw Failure(path, "read error");
-    }
-    return file;
+    return DataFile{path, read_text(path)};
 }
 
 OpenModule::OpenModule(const std::string& path) {
@@ -85,59 +67,43 @@ OpenModule::~OpenModule() {
     e_dog_exit();
 }
 
-LineReader::LineReader(const std::string& path)
-    : path_(path), file_(open_or_fail(path).release(), close_file), buf_(kChunk) {
+std::string read_text(const std::string& path) {
+    const e_dog::UniqueFile f = open_or_fail(path);
+    std::string text;
     struct stat st {};
-    if (::fstat(::fileno(file_.get()), &st) == 0) {
-        size_ = static_cast<std::uint64_t>(st.st_size);
+    if (::fstat(::fileno(f.get()), &st) == 0 && st.st_size > 0) {
+        text.reserve(static_cast<std::size_t>(st.st_size));
     }
-}
-
-bool LineReader::fill() {
-    len_ = std::fread(buf_.data(), 1, buf_.size(), file_.get());
-    pos_ = 0;
-    if (len_ == 0 && std::ferror(file_.get()) != 0) {
-        throw Failure(path_, "read error");
-    }
-    return len_ != 0;
-}
-
-bool LineReader::next(std::string& line) {
-    line.clear();
-    bool any = false;
+    std::vector<char> chunk(kChunk);
     for (;;) {
-        if (pos_ == len_ && !fill()) {
-            if (any) {
-                ++line_no_;
-            }
-            return any;
-        }
-        if (after_cr_) {
-            after_cr_ = false;
-            if (buf_[pos_] == '\n') {
-                ++pos_;
-                ++consumed_;
-                continue;
-            }
-        }
-        any = true;
-        const char* begin = buf_.data() + pos_;
-        const char* end = buf_.data() + len_;
-        const char* stop = begin;
-        while (stop != end && *stop != '\n' && *stop != '\r') {
-            ++stop;
-        }
-        line.append(begin, stop);
-        consumed_ += static_cast<std::uint64_t>(stop - begin);
-        pos_ += static_cast<std::size_t>(stop - begin);
-        if (stop != end) {
-            after_cr_ = *stop == '\r';
-            ++pos_;
-            ++consumed_;
-            ++line_no_;
-            return true;
+        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f.get());
+        text.append(chunk.data(), got);
+        if (got < chunk.size()) {
+            break;
         }
     }
+    if (std::ferror(f.get()) != 0) {
+        throw Failure(path, "read error");
+    }
+    return text;
+}
+
+bool Lines::next(std::string_view& line) {
+    if (pos_ >= text_.size()) {
+        return false;
+    }
+    std::size_t end = text_.find_first_of("\r\n", pos_);
+    if (end == std::string_view::npos) {
+        end = text_.size();
+    }
+    line = text_.substr(pos_, end - pos_);
+    pos_ = end;
+    if (pos_ < text_.size()) {
+        pos_ +=
+            (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ? 2U : 1U;
+    }
+    ++line_no_;
+    return true;
 }
 
 std::string shortest(double v) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "edog/e_dog_record.h"
@@ -30,12 +31,12 @@ public:
 // regular file.
 struct DataFile {
     std::string path;
-    std::vector<unsigned char> bytes;
+    std::string bytes;
 
     [[nodiscard]] std::size_t records() const { return bytes.size() / e_dog::kRecordSize; }
     [[nodiscard]] std::size_t trailing() const { return bytes.size() % e_dog::kRecordSize; }
     [[nodiscard]] const unsigned char* at(std::size_t i) const {
-        return bytes.data() + i * e_dog::kRecordSize;
+        return reinterpret_cast<const unsigned char*>(bytes.data()) + i * e_dog::kRecordSize;
     }
     [[nodiscard]] E_DOG_DATA record(std::size_t i) const { return e_dog::decode_record(at(i)); }
 };
@@ -53,30 +54,25 @@ public:
     OpenModule& operator=(OpenModule&&) = delete;
 };
 
-// A text file read line by line; a line ends at LF, CR LF or CR. The line
-// handed out holds no line end; a last line without one counts.
-class LineReader {
+// The file `path` read whole. Fails when it cannot be opened or read, or is
+// not a regular file.
+std::string read_text(const std::string& path);
+
+// The lines of a text: a line ends at LF, CR LF or CR, and holds no line end;
+// a last line without one counts.
+class Lines {
 public:
-    // Fails when `path` cannot be opened or is not a regular file.
-    explicit LineReader(const std::string& path);
-    // False at the end; fails on a read error.
-    bool next(std::string& line);
+    explicit Lines(std::string_view text) : text_(text) {}
+    bool next(std::string_view& line);
+    // Number of the line last handed out, from 1.
     [[nodiscard]] std::uint64_t line_no() const { return line_no_; }
-    [[nodiscard]] std::uint64_t bytes_read() const { return consumed_; }
-    [[nodiscard]] std::uint64_t size() const { return size_; }
+    // Bytes of the text passed so far.
+    [[nodiscard]] std::size_t offset() const { return pos_; }
 
 private:
-    bool fill();
-
-    std::string path_;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file_;
-    std::vector<char> buf_;
+    std::string_view text_;
     std::size_t pos_ = 0;
-    std::size_t len_ = 0;
-    bool after_cr_ = false;  // the last line ended at CR: a LF next belongs to it
     std::uint64_t line_no_ = 0;
-    std::uint64_t consumed_ = 0;
-    std::uint64_t size_ = 0;
 };
 
 // The camera number as the list writes it: the stored 32 bits, unsigned.
