@@ -1,13 +1,13 @@
 // edog-tool build: a camera list to a data file, through the module's own
 // line scanner, encoder, sort and writer. Lines the device's build would turn
 // into invented cameras are refused and reported instead (unless --compat).
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
@@ -33,6 +33,11 @@ public:
     Progress(bool quiet, std::uint64_t total)
         : on_(!quiet && total >= kProgressFromBytes && ::isatty(STDERR_FILENO) == 1),
           total_(total) {}
+    ~Progress() { done(); }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    Progress(Progress&&) = delete;
+    Progress& operator=(Progress&&) = delete;
 
     void update(std::uint64_t bytes) {
         const auto percent = static_cast<int>(total_ == 0 ? 100 : bytes * 100 / total_);
@@ -46,9 +51,11 @@ public:
             (void)std::fprintf(stderr, "\r%-16s", what);
         }
     }
-    void done() const {
+    // Clears the line; nothing is shown after it.
+    void done() {
         if (on_) {
             (void)std::fputs("\r                \r", stderr);
+            on_ = false;
         }
     }
 
@@ -79,15 +86,11 @@ private:
     Progress& progress_;
 };
 
-CameraList read_compat(const std::string& list, bool quiet) {
+CameraList read_compat(const std::string& list, std::uint64_t size, Progress& progress) {
     const e_dog::UniqueFile f = e_dog::open_regular_file(list.c_str());
     if (!f) {
         (void)read_text(list);  // fails with the reason
     }
-    struct stat st {};
-    const std::uint64_t size =
-        ::fstat(::fileno(f.get()), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    Progress progress(quiet, size);
     CameraList cameras;
     cameras.parts.resize(1);
     cameras.parts[0].reserve(size / 24);
@@ -172,12 +175,14 @@ void sort_and_write(CameraList& cameras, const BuildOptions& o, Progress& progre
 }  // namespace
 
 int run_build(const BuildOptions& o) {
+    std::error_code ec;
+    const std::uint64_t size = std::filesystem::file_size(o.list, ec);
+    Progress progress(o.quiet, ec ? 0 : size);
     CameraList cameras;
     if (o.compat) {
-        cameras = read_compat(o.list, o.quiet);
+        cameras = read_compat(o.list, size, progress);
     } else {
         const std::string text = read_text(o.list);
-        Progress progress(o.quiet, text.size());
         cameras = read_strict(text, [&](std::uint64_t bytes) { progress.update(bytes); });
     }
     const std::uint64_t taken = cameras.count();
@@ -187,10 +192,7 @@ int run_build(const BuildOptions& o) {
     if (taken > kMaxCameras) {
         throw Failure(o.list, "more than 2147483647 cameras; record numbers are 32-bit");
     }
-    {
-        Progress progress(o.quiet, 0);
-        sort_and_write(cameras, o, progress);
-    }
+    sort_and_write(cameras, o, progress);
     std::uint64_t refused = 0;
     for (const ListPart& part : cameras.parts) {
         for (const Refusal& r : part.refused) {

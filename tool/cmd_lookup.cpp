@@ -117,6 +117,10 @@ int run_lookup(const LookupOptions& o) {
 
 int run_dump(const std::string& file, DumpFormat format) {
     const DataFile f = read_data_file(file);
+    if (f.trailing() != 0) {
+        (void)std::fprintf(stderr, "%s: the last %zu bytes are not a whole record; left out\n",
+                           file.c_str(), f.trailing());
+    }
     if (format == DumpFormat::kGeoJson) {
         (void)std::fputs("{\"type\":\"FeatureCollection\",\"features\":[", stdout);
     } else if (format == DumpFormat::kCsv) {
