@@ -29,6 +29,9 @@ using e_dog::KeyArray;
 
 e_dog::SearchState& state = e_dog::search_state;
 
+// How the last search of this thread went.
+thread_local e_dog::NearestTrace trace;
+
 struct Best {
     double distance;
     std::int64_t index = -1;
@@ -38,15 +41,16 @@ struct Best {
 // or as near and earlier in the file (candidates may come out of file order).
 // With keys, a record must still lie in its key's cell: one that does not was
 // cut short under the map since the keys were built.
-void consider(std::uint32_t i, double lati, double longi, double radius_m, Best& best) {
-    const e_dog::Spot spot = state.map.spot(i);
+void consider(e_dog::SearchView& v, std::uint32_t i, double lati, double longi, double radius_m,
+              Best& best) {
+    const e_dog::Spot spot = v.map.spot(i);
     if (!e_dog::qualifies(spot.dirtype)) {
         return;
     }
-    if (!e_dog::still_whole(state, i, spot)) {
+    if (!e_dog::still_whole(v, i, spot)) {
         return;
     }
-    ++state.trace.measured;
+    ++trace.measured;
     const double d = e_dog::distance_m(lati, longi, spot.lat, spot.lng);
     if (d < radius_m && (d < best.distance || (d == best.distance && i < best.index))) {
         best.distance = d;
@@ -54,9 +58,9 @@ void consider(std::uint32_t i, double lati, double longi, double radius_m, Best&
     }
 }
 
-void scan_all(double lati, double longi, double radius_m, Best& best) {
-    for (std::uint32_t i = 0; i < state.map.records(); ++i) {
-        consider(i, lati, longi, radius_m, best);
+void scan_all(e_dog::SearchView& v, double lati, double longi, double radius_m, Best& best) {
+    for (std::uint32_t i = 0; i < v.map.records(); ++i) {
+        consider(v, i, lati, longi, radius_m, best);
     }
 }
 
@@ -64,8 +68,9 @@ void scan_all(double lati, double longi, double radius_m, Best& best) {
 // floor left exceeds the best distance found, no other can be nearer.
 class Candidates {
 public:
-    Candidates(double lati, double longi, double radius_m, Best& best)
-        : lati_(lati),
+    Candidates(e_dog::SearchView& v, double lati, double longi, double radius_m, Best& best)
+        : view_(v),
+          lati_(lati),
           longi_(longi),
           radius_m_(radius_m),
           best_(best),
@@ -84,7 +89,7 @@ public:
         // The nearest so far is likely to be read: start fetching its record.
         if (sum < lowest_) {
             lowest_ = sum;
-            state.map.prefetch(index);
+            view_.map.prefetch(index);
         }
     }
 
@@ -97,7 +102,7 @@ public:
             if (sums_[m] > limit_) {
                 break;
             }
-            consider(indices_[m], lati_, longi_, radius_m_, best_);
+            consider(view_, indices_[m], lati_, longi_, radius_m_, best_);
             limit_ = DistanceFloor::limit(best_.distance);
             --count_;
             sums_[m] = sums_[count_];
@@ -109,6 +114,7 @@ public:
 private:
     static constexpr std::size_t kCapacity = 64;
 
+    e_dog::SearchView& view_;
     double lati_;
     double longi_;
     double radius_m_;
@@ -122,18 +128,18 @@ private:
         indices_;  // NOLINT(cppcoreguidelines-pro-type-member-init)
 };
 
-void search_indexed(double lati, double longi, double radius_m, Best& best) {
+void search_indexed(e_dog::SearchView& v, double lati, double longi, double radius_m, Best& best) {
     const e_dog::ReachBox box = e_dog::reach_box(lati, longi, radius_m);
     const e_dog::CellRanges fine = e_dog::fine_cells(box);
     e_dog::Cover cover;
     if (!e_dog::cover_ranges(fine, e_dog::cover_bits(box, fine), cover)) {
-        scan_all(lati, longi, radius_m, best);  // cannot happen: one character has 32 cells
+        scan_all(v, lati, longi, radius_m, best);  // cannot happen: one character has 32 cells
         return;
     }
     const e_dog::KeyBox in_box(fine.lat, fine.lng.data(), fine.lng_count);
     const DistanceFloor floor(box, lati, longi);
-    Candidates candidates(lati, longi, radius_m, best);
-    e_dog::scan_key_ranges(state.keys, cover.ranges, cover.count, in_box, e_dog::kTakeable,
+    Candidates candidates(v, lati, longi, radius_m, best);
+    e_dog::scan_key_ranges(v.keys, cover.ranges, cover.count, in_box, e_dog::kTakeable,
                            [&](std::uint64_t key, std::uint32_t at) {
                                candidates.add(floor.sum(key >> e_dog::kKeyShift), at);
                            });
@@ -144,78 +150,108 @@ void search_indexed(double lati, double longi, double radius_m, Best& best) {
 
 e_dog::SearchState e_dog::search_state;
 
-void e_dog::ensure_keys(SearchState& s) {
-    if (!s.keys_built) {
-        s.map.remap();  // keys are built from the file as it is now
-        s.keys_built = true;
-        s.indexed = build_keys(s.map, s.keys);
-    }
+e_dog::SearchView* e_dog::SearchState::make_view(std::uint32_t at_most) {
+    auto v = std::make_unique<SearchView>();
+    v->map.attach(fd_, at_most);
+    v->map.remap();  // the file as it is now: its whole records, at most those
+    v->indexed = build_keys(v->map, v->keys);
+    views_.push_back(std::move(v));
+    return views_.back().get();
 }
 
-bool e_dog::renew_if_cut_short(SearchState& s) {
-    if (!s.map.cut_short()) {
+void e_dog::SearchState::attach(int fd, std::uint32_t records) {
+    detach();
+    fd_ = fd;
+    records_ = fd >= 0 ? records : 0;
+}
+
+void e_dog::SearchState::detach() {
+    current_.store(nullptr, std::memory_order_release);
+    views_.clear();
+    fd_ = -1;
+    records_ = 0;
+    trace = {};
+}
+
+e_dog::SearchView& e_dog::SearchState::view() {
+    SearchView* v = current_.load(std::memory_order_acquire);
+    if (v == nullptr) {
+        const std::lock_guard<std::mutex> lock(change_);
+        v = current_.load(std::memory_order_relaxed);
+        if (v == nullptr) {
+            v = make_view(records_);
+            current_.store(v, std::memory_order_release);
+        }
+    }
+    return *v;
+}
+
+bool e_dog::SearchState::renew_if_cut_short(const SearchView& v) {
+    if (!v.map.cut_short()) {
         return false;
     }
-    s.map.remap();
-    s.keys = KeyArray{};
-    s.keys_built = false;
+    const std::lock_guard<std::mutex> lock(change_);
+    if (current_.load(std::memory_order_relaxed) == &v) {
+        current_.store(make_view(v.map.records()), std::memory_order_release);
+    }
     return true;
 }
 
+std::size_t e_dog::SearchState::key_bytes() const {
+    const SearchView* v = current_.load(std::memory_order_acquire);
+    return v == nullptr ? 0 : v->keys.memory();
+}
+
 void e_dog::nearest_attach(std::FILE* f, std::uint32_t records) {
-    nearest_detach();
-    if (f != nullptr && records != 0) {
-        state.map.attach(::fileno(f), records);
-    }
+    state.attach(f != nullptr && records != 0 ? ::fileno(f) : -1, records);
 }
 
 void e_dog::nearest_detach() {
-    state.map.reset();
-    state.keys = KeyArray{};
-    state.keys_built = false;
-    state.indexed = false;
-    state.trace = {};
+    state.detach();
 }
 
 std::size_t e_dog::nearest_index_bytes() {
-    return state.keys.memory();
+    return state.key_bytes();
 }
 
 e_dog::NearestTrace e_dog::last_nearest_trace() {
-    return state.trace;
+    return trace;
+}
+
+std::size_t e_dog::nearest_views_made() {
+    return state.views_made();
 }
 
 E_DOG_DATA e_dog_search_nearest(double lati, double longi, double radius_m, E_DOG_LCD* p_lcd_rt) {
     E_DOG_DATA rt = e_dog::no_camera(p_lcd_rt);
-    if (e_dog_run_flag == 0 || state.map.records() == 0 ||
-        !e_dog::searchable(lati, longi, radius_m)) {
+    if (e_dog_run_flag == 0 || state.records() == 0 || !e_dog::searchable(lati, longi, radius_m)) {
         return rt;
     }
     // A file cut short under the map by another program reads zeros where it
     // lost pages, or records out of their cells; the search then starts again
-    // on the file as it is now, with keys built anew.
+    // on a view of the file as it is now.
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        e_dog::ensure_keys(state);
-        state.trace = {state.indexed, 0};
+        e_dog::SearchView& v = state.view();
+        trace = {v.indexed, 0};
         Best best{radius_m};
-        if (state.indexed) {
-            search_indexed(lati, longi, radius_m, best);
+        if (v.indexed) {
+            search_indexed(v, lati, longi, radius_m, best);
         } else {
-            scan_all(lati, longi, radius_m, best);
+            scan_all(v, lati, longi, radius_m, best);
         }
         if (best.index >= 0) {
-            rt = state.map.record(static_cast<std::uint32_t>(best.index));
+            rt = v.map.record(static_cast<std::uint32_t>(best.index));
         }
-        if (!e_dog::renew_if_cut_short(state)) {
+        if (!state.renew_if_cut_short(v)) {
             if (best.index >= 0) {
                 e_dog::show_camera(p_lcd_rt, rt, best.distance);
-                state.trace.record = best.index;
+                trace.record = best.index;
             }
             return rt;
         }
         rt = e_dog::no_camera(p_lcd_rt);
-        if (state.map.records() == 0) {
+        if (state.view().map.records() == 0) {
             break;
         }
     }

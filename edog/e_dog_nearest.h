@@ -28,7 +28,13 @@ struct NearestTrace {
     std::uint32_t measured = 0;
     std::int64_t record = -1;
 };
+// Of the calling thread.
 NearestTrace last_nearest_trace();
+
+// How many views of the file (its map and keys) the searches have made since
+// it was opened: 1 after the first search, whatever the number of threads
+// making it; one more after each time the file was found cut short.
+std::size_t nearest_views_made();
 
 }  // namespace e_dog
 

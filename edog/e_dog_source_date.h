@@ -11,6 +11,15 @@ extern "C" {
 #include <stdint.h>
 #endif
 
+// Threads: e_dog_search_nearest and e_dog_search_within may be called from
+// several threads at once, with each other too; the first of them builds the
+// search's keys once, the others wait for it. Each thread's warner
+// (edog/e_dog_warn.h) may run beside the others'. Everything else is for one
+// thread at a time: e_dog_init and e_dog_exit must not overlap any search;
+// e_dog_search_by_info_file, e_dog_binary_search_by_file, the prefix index
+// and e_dog_hash_to_file read the one stream fp_e_dog; the build works on the
+// module's globals; geohash_encode answers in a static buffer.
+
 // Integer type names of the module.
 typedef char BOOL8;
 typedef int8_t INT8;

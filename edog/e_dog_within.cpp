@@ -27,7 +27,7 @@ struct Hit {
 };
 
 // Measures record `i`, kept when strictly within the radius.
-void measure(e_dog::SearchState& s, std::uint32_t i, double lat, double lng, double radius_m,
+void measure(e_dog::SearchView& s, std::uint32_t i, double lat, double lng, double radius_m,
              std::vector<Hit>& hits) {
     const e_dog::Spot spot = s.map.spot(i);
     if (!e_dog::still_whole(s, i, spot)) {
@@ -39,7 +39,7 @@ void measure(e_dog::SearchState& s, std::uint32_t i, double lat, double lng, dou
     }
 }
 
-void collect(e_dog::SearchState& s, double lat, double lng, double radius_m,
+void collect(e_dog::SearchView& s, double lat, double lng, double radius_m,
              std::vector<Hit>& hits) {
     const e_dog::ReachBox box = e_dog::reach_box(lat, lng, radius_m);
     const e_dog::CellRanges fine = e_dog::fine_cells(box);
@@ -60,8 +60,8 @@ void collect(e_dog::SearchState& s, double lat, double lng, double radius_m,
 }  // namespace
 
 int e_dog_search_within(double lati, double longi, double radius_m, E_DOG_HIT* out, int max_out) {
-    e_dog::SearchState& s = e_dog::search_state;
-    if (e_dog_run_flag == 0 || s.map.records() == 0 || !e_dog::searchable(lati, longi, radius_m) ||
+    e_dog::SearchState& state = e_dog::search_state;
+    if (e_dog_run_flag == 0 || state.records() == 0 || !e_dog::searchable(lati, longi, radius_m) ||
         max_out < 0 || (out == nullptr && max_out > 0)) {
         return -1;
     }
@@ -69,7 +69,7 @@ int e_dog_search_within(double lati, double longi, double radius_m, E_DOG_HIT* o
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         hits.clear();
-        e_dog::ensure_keys(s);
+        e_dog::SearchView& s = state.view();
         collect(s, lati, longi, radius_m, hits);
         const auto shown = std::min(hits.size(), static_cast<std::size_t>(max_out));
         std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(shown),
@@ -78,7 +78,7 @@ int e_dog_search_within(double lati, double longi, double radius_m, E_DOG_HIT* o
             out[k] = {s.map.record(hits[k].index), static_cast<INT32>(hits[k].index),
                       hits[k].distance};
         }
-        if (!e_dog::renew_if_cut_short(s)) {
+        if (!state.renew_if_cut_short(s)) {
             break;
         }
         hits.clear();  // cut short again and again: nothing can be trusted
