@@ -9,17 +9,13 @@
 
 namespace e_dog {
 
-// The in-memory record mirrors the file layout, so code that reads records
-// field by field sees the same offsets as the file.
-static_assert(sizeof(E_DOG_DATA) == kRecordSize);
-static_assert(offsetof(E_DOG_DATA, Idex) == kOffIdex);
-static_assert(offsetof(E_DOG_DATA, Direction) == kOffDirection);
-static_assert(offsetof(E_DOG_DATA, Type) == kOffType);
-static_assert(offsetof(E_DOG_DATA, DirType) == kOffDirType);
-static_assert(offsetof(E_DOG_DATA, Speed) == kOffSpeed);
-static_assert(offsetof(E_DOG_DATA, Gps_lat) == kOffLat);
-static_assert(offsetof(E_DOG_DATA, Gps_lng) == kOffLng);
-static_assert(offsetof(E_DOG_DATA, encode_str) == kOffCode);
+// The file's layout, whatever the record's layout in memory (on 32-bit x86 a
+// double in a struct is aligned to 4 bytes and the record takes 48): every
+// field is encoded at its own offset, in order, none overlapping.
+static_assert(kOffIdex == 0 && kOffDirection == kOffIdex + 4 && kOffType == kOffDirection + 4 &&
+              kOffDirType == kOffType + 4 && kOffSpeed == kOffDirType + 4);
+static_assert(kOffLat >= kOffSpeed + 4 && kOffLng == kOffLat + 8 && kOffCode == kOffLng + 8);
+static_assert(kOffCode + kCodeBytes <= kRecordSize && kRecordSize == 56);
 static_assert(sizeof(E_DOG_DATA::encode_str) == kCodeBytes);
 static_assert(sizeof(double) == 8 && std::numeric_limits<double>::is_iec559);
 

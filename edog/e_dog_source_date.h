@@ -41,9 +41,9 @@ typedef int32_t s32;
 typedef uint32_t u32;
 typedef uint64_t u64;
 
-// One fixed camera. In memory and in the data file it takes 56 bytes; the
-// file's byte layout is fixed independently of the compiler (see
-// edog/e_dog_record.h).
+// One fixed camera. In the data file it takes 56 bytes, whatever its size in
+// memory (56 on most targets, 48 on 32-bit x86); the file's byte layout is
+// fixed independently of the compiler (see edog/e_dog_record.h).
 typedef struct _e_dog_data_ {
     INT32 Idex;           // camera number
     s32 Direction;        // carried unchanged

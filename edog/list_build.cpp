@@ -43,11 +43,13 @@ e_dog::LineScan e_dog::scan_camera_fields(const char* line, std::size_t length, 
         // whatever they are (a NUL among them too), as far as the piece goes.
         from = line + (length < 3 ? length : 3);
     }
-    long idex = data.Idex;
+    // Read in 64 bits whatever the width of long, so that a number above
+    // 2^31 is stored the same (its low 32 bits) on every target.
+    long long idex = data.Idex;
     static_assert(sizeof(int) == sizeof(data.Type));
     // Fields that do not scan keep the previous line's values.
     // NOLINTNEXTLINE(cert-err34-c)
-    const int fields = std::sscanf(from, "%ld,%512[^,],%512[^,],%d,%d,%d,%d", &idex, temp1, temp2,
+    const int fields = std::sscanf(from, "%lld,%512[^,],%512[^,],%d,%d,%d,%d", &idex, temp1, temp2,
                                    &data.Type, &data.Speed, &data.DirType, &data.Direction);
     scan.fields = fields > 0 ? fields : 0;
     scan.idex = idex;

@@ -21,7 +21,7 @@ struct LineScan {
     bool supplies_nothing = false;  // starts with a comma: the camera was left alone
     int fields = 0;                 // columns taken, in order, 0 to 7
     bool position_numeric = false;  // columns 2 and 3 were numbers and nothing else
-    long idex = 0;                  // column 1 as read, before it is stored in 32 bits
+    long long idex = 0;             // column 1 as read, before it is stored in 32 bits
 };
 
 // Applies one line of the camera list, as read (`length` bytes, NUL bytes
