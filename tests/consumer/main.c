@@ -1,10 +1,9 @@
 /* A program that takes the camera database as a firmware would: builds the
  * data file from a list, opens it and looks a camera up, in C. Exits 0 when
  * the answer is the camera expected. */
-#include <stdio.h>
-
 #include "edog/e_dog_source_date.h"
 #include "geo/geohash.h"
+#include <stdio.h>
 
 int main(void) {
     FILE* list = fopen("speedcam22.txt", "w");
