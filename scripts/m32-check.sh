@@ -21,16 +21,4 @@ cmake --preset m32 >/dev/null
 cmake --build --preset m32
 ctest --preset m32 -E '^(Program|Tool|BuildMemory)\.|^Nearest\.SurvivesTheFileShrinkingUnderIt$'
 
-run() {  # run ARCH-DIR PROGRAM...: in a fresh folder with the sample list
-  rm -rf "$1" && mkdir -p "$1" && cp data/speedcam22.txt "$1/"
-  dir=$1 && shift
-  (cd "$dir" && "$@" </dev/null >stdout.txt)
-}
-run build/m32-cmp/32 qemu-i386 -L / "$root/build/m32/app/edog"
-run build/m32-cmp/64 "$root/build/release/app/edog"
-cmp build/m32-cmp/32/DATA_T.BIN build/m32-cmp/64/DATA_T.BIN
-cmp build/m32-cmp/32/stdout.txt build/m32-cmp/64/stdout.txt
-(cd build/m32-cmp/32 && qemu-i386 -L / "$root/build/m32/tests/edog_answers" >answers.txt)
-(cd build/m32-cmp/64 && "$root/build/release/tests/edog_answers" >answers.txt)
-cmp build/m32-cmp/32/answers.txt build/m32-cmp/64/answers.txt
-echo "m32: same data file, same program output, same answers to $(wc -l <build/m32-cmp/64/answers.txt) searches"
+sh scripts/compare-answers.sh m32 build/m32 qemu-i386 -L /
