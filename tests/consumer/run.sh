@@ -4,8 +4,9 @@
 # runs it. Needs a built tree: run.sh BUILD_DIR WORK_DIR.
 set -eu
 src=$(cd "$(dirname "$0")/../.." && pwd)
-build=$1
-work=$2
+mkdir -p "$2"
+build=$(cd "$1" && pwd)
+work=$(cd "$2" && pwd)
 rm -rf "$work" && mkdir -p "$work/run"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 test ! -e "$work/prefix/include/edog/e_dog_internal.h"  # public headers only
