@@ -7,9 +7,11 @@
 #include <bit>
 #include <cstdint>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "edog/e_dog_internal.h"
@@ -108,10 +110,16 @@ struct PositionBits {
     auto operator<=>(const PositionBits&) const = default;
 };
 
-// Prints every group of cameras at one position, with their lines, in the
-// order of their first lines, and returns how many cameras share a position
-// with another. Reads the nodes in the order they lie in memory.
-std::uint64_t report_shared_positions(const CameraList& cameras, const std::string& list) {
+// Cameras at one position: where, and their lines in list order.
+struct SharedPosition {
+    PositionBits at;
+    std::vector<std::uint64_t> lines;
+};
+
+// Every group of cameras at one position, in the order of their first
+// lines. Reads only the nodes' positions, in the order the nodes lie in
+// memory, so that it can run while the module's sort relinks them.
+std::vector<SharedPosition> find_shared_positions(const CameraList& cameras) {
     struct Entry {
         PositionBits at;
         std::uint64_t line;
@@ -125,29 +133,37 @@ std::uint64_t report_shared_positions(const CameraList& cameras, const std::stri
                            line});
     });
     std::sort(entries.begin(), entries.end());
-    std::vector<std::pair<std::size_t, std::size_t>> groups;  // [first, end) in entries
+    std::vector<SharedPosition> groups;
     for (std::size_t i = 0; i < entries.size();) {
         std::size_t j = i + 1;
         while (j < entries.size() && entries[j].at == entries[i].at) {
             ++j;
         }
         if (j - i > 1) {
-            groups.emplace_back(i, j);
+            SharedPosition& g = groups.emplace_back(SharedPosition{entries[i].at, {}});
+            for (std::size_t k = i; k < j; ++k) {
+                g.lines.push_back(entries[k].line);
+            }
         }
         i = j;
     }
-    std::sort(groups.begin(), groups.end(), [&](const auto& a, const auto& b) {
-        return entries[a.first].line < entries[b.first].line;
+    std::sort(groups.begin(), groups.end(), [](const SharedPosition& a, const SharedPosition& b) {
+        return a.lines.front() < b.lines.front();
     });
+    return groups;
+}
+
+// Prints the groups; returns how many cameras share a position with another.
+std::uint64_t report_shared_positions(const std::vector<SharedPosition>& groups,
+                                      const std::string& list) {
     std::uint64_t shared = 0;
-    for (const auto& [first, end] : groups) {
-        shared += end - first;
-        const PositionBits& at = entries[first].at;
+    for (const SharedPosition& g : groups) {
+        shared += g.lines.size();
         std::printf("%s: same position %s,%s on lines", list.c_str(),
-                    shortest(std::bit_cast<double>(at.lng)).c_str(),
-                    shortest(std::bit_cast<double>(at.lat)).c_str());
-        for (std::size_t k = first; k < end; ++k) {
-            std::printf(" %llu", static_cast<unsigned long long>(entries[k].line));
+                    shortest(std::bit_cast<double>(g.at.lng)).c_str(),
+                    shortest(std::bit_cast<double>(g.at.lat)).c_str());
+        for (const std::uint64_t line : g.lines) {
+            std::printf(" %llu", static_cast<unsigned long long>(line));
         }
         (void)std::putchar('\n');
     }
@@ -192,7 +208,23 @@ int run_build(const BuildOptions& o) {
     if (taken > kMaxCameras) {
         throw Failure(o.list, "more than 2147483647 cameras; record numbers are 32-bit");
     }
-    sort_and_write(cameras, o, progress);
+    // The shared positions are found on a second thread meanwhile: it reads
+    // the nodes' positions, the sort writes only their links.
+    std::vector<SharedPosition> shared_positions;
+    std::exception_ptr failed;
+    {
+        const std::jthread finder([&] {
+            try {
+                shared_positions = find_shared_positions(cameras);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+        sort_and_write(cameras, o, progress);
+    }
+    if (failed) {
+        std::rethrow_exception(failed);
+    }
     std::uint64_t refused = 0;
     for (const ListPart& part : cameras.parts) {
         for (const Refusal& r : part.refused) {
@@ -201,7 +233,7 @@ int run_build(const BuildOptions& o) {
         }
         refused += part.refused.size();
     }
-    const std::uint64_t shared = report_shared_positions(cameras, o.list);
+    const std::uint64_t shared = report_shared_positions(shared_positions, o.list);
     std::printf("%s: %llu cameras written, %llu lines refused, %llu cameras at a shared position\n",
                 o.output.c_str(), static_cast<unsigned long long>(taken),
                 static_cast<unsigned long long>(refused), static_cast<unsigned long long>(shared));
