@@ -43,7 +43,7 @@ bool blank(std::string_view s) {
 
 void read_part(std::string_view text, bool first_part, ListPart& part,
                const std::function<void(std::uint64_t)>* progress) {
-    part.reserve(text.size() / kBytesPerCamera);
+    part.reserve_for(text.size());
     Lines lines(text);
     std::string_view line;
     E_DOG_DATA data{};
@@ -77,7 +77,8 @@ std::size_t middle_line_start(std::string_view text) {
 
 }  // namespace
 
-void ListPart::reserve(std::size_t cameras) {
+void ListPart::reserve_for(std::size_t list_bytes) {
+    const std::size_t cameras = list_bytes / kBytesPerCamera;
     nodes.reserve(cameras);
     lines.reserve(cameras);
     advise_huge_pages(nodes.data(), nodes.capacity() * sizeof(GPSNode));

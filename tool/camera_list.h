@@ -43,8 +43,9 @@ struct ListPart {
     std::vector<Refusal> refused;
     std::uint64_t line_count = 0;
 
-    // Room for about `cameras` nodes, backed by large pages where allowed.
-    void reserve(std::size_t cameras);
+    // Room for the cameras of about `list_bytes` bytes of list, backed by
+    // large pages where allowed.
+    void reserve_for(std::size_t list_bytes);
     void add(const E_DOG_DATA& data, std::uint64_t line) {
         nodes.push_back(GPSNode{data, nullptr});
         lines.push_back(line);

@@ -95,7 +95,7 @@ CameraList read_compat(const std::string& list, std::uint64_t size, Progress& pr
     }
     CameraList cameras;
     cameras.parts.resize(1);
-    cameras.parts[0].reserve(size / 24);
+    cameras.parts[0].reserve_for(size);
     CompatSink sink(cameras.parts[0], progress);
     if (e_dog::read_camera_list(f.get(), sink) == e_dog::ReadResult::kReadError) {
         throw Failure(list, "read error");

@@ -67,8 +67,7 @@ std::string csv_field(const std::string& s) {
 Json feature(const E_DOG_DATA& r, std::size_t record) {
     Json f;
     f["type"] = "Feature";
-    if (std::isfinite(r.Gps_lat) && std::isfinite(r.Gps_lng) && std::fabs(r.Gps_lat) <= 90.0 &&
-        std::fabs(r.Gps_lng) <= 180.0) {
+    if (placed(r)) {
         f["geometry"] = {{"type", "Point"}, {"coordinates", {r.Gps_lng, r.Gps_lat}}};
     } else {
         f["geometry"] = nullptr;

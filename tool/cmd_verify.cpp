@@ -177,14 +177,14 @@ int run_info(const std::string& file) {
     double north = -kInf;
     double west = kInf;
     double east = -kInf;
-    std::uint64_t placed = 0;
+    std::uint64_t with_position = 0;
     for (std::size_t i = 0; i < f.records(); ++i) {
         const E_DOG_DATA r = f.record(i);
         ++types[r.Type];
         ++dirtypes[r.DirType];
         ++speeds[r.Speed];
-        if (position_finite(r) && position_in_range(r)) {
-            ++placed;
+        if (placed(r)) {
+            ++with_position;
             south = std::fmin(south, r.Gps_lat);
             north = std::fmax(north, r.Gps_lat);
             west = std::fmin(west, r.Gps_lng);
@@ -197,13 +197,13 @@ int run_info(const std::string& file) {
         std::printf(" (and %zu bytes of a cut record)", f.trailing());
     }
     std::putchar('\n');
-    if (placed != 0) {
+    if (with_position != 0) {
         std::printf("latitude  %s to %s\n", shortest(south).c_str(), shortest(north).c_str());
         std::printf("longitude %s to %s\n", shortest(west).c_str(), shortest(east).c_str());
     }
-    if (placed != f.records()) {
+    if (with_position != f.records()) {
         std::printf("unplaced  %llu (position not finite or out of range)\n",
-                    static_cast<unsigned long long>(f.records() - placed));
+                    static_cast<unsigned long long>(f.records() - with_position));
     }
     print_counts("Type", types);
     print_counts("DirType", dirtypes);

@@ -106,6 +106,11 @@ bool Lines::next(std::string_view& line) {
     return true;
 }
 
+bool placed(const E_DOG_DATA& r) {
+    return std::isfinite(r.Gps_lat) && std::isfinite(r.Gps_lng) && std::fabs(r.Gps_lat) <= 90.0 &&
+           std::fabs(r.Gps_lng) <= 180.0;
+}
+
 std::string shortest(double v) {
     char text[32];
     const auto r = std::to_chars(text, text + sizeof text, v);

@@ -75,6 +75,9 @@ private:
     std::uint64_t line_no_ = 0;
 };
 
+// A position that is one: finite, latitude within ±90, longitude within ±180.
+bool placed(const E_DOG_DATA& r);
+
 // The camera number as the list writes it: the stored 32 bits, unsigned.
 inline std::uint32_t camera_number(INT32 idex) {
     return static_cast<std::uint32_t>(idex);
