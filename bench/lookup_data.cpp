@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -104,6 +105,32 @@ std::vector<Position> make_queries(const std::vector<E_DOG_DATA>& cams, std::siz
         const E_DOG_DATA& c = cams[pick(rng)];
         p = {std::clamp(c.Gps_lat + off(rng), -90.0, 90.0),
              std::clamp(c.Gps_lng + off(rng), -180.0, 180.0)};
+    }
+    return out;
+}
+
+std::vector<Position> make_drives(const std::vector<E_DOG_DATA>& cams, std::size_t n,
+                                  std::size_t fixes_per_drive, std::mt19937_64& rng) {
+    constexpr double kRadPerDeg = 3.14159265358979 / 180.0;
+    std::uniform_int_distribution<std::size_t> pick(0, cams.size() - 1);
+    std::uniform_real_distribution<double> heading(0.0, 360.0);
+    std::uniform_real_distribution<double> speed(14.0, 36.0);
+    std::normal_distribution<double> turn(0.0, 2.0);  // degrees a second
+    std::vector<Position> out;
+    out.reserve(n);
+    while (out.size() < n) {
+        const E_DOG_DATA& start = cams[pick(rng)];
+        double lat = start.Gps_lat;
+        double lng = start.Gps_lng;
+        double h = heading(rng);
+        const double v = speed(rng);
+        for (std::size_t t = 0; t < fixes_per_drive && out.size() < n; ++t) {
+            out.push_back({lat, lng});
+            lat = std::clamp(lat + v * std::cos(h * kRadPerDeg) / kMetresPerDegree, -89.0, 89.0);
+            lng += v * std::sin(h * kRadPerDeg) / (kMetresPerDegree * std::cos(lat * kRadPerDeg));
+            lng = lng > 180.0 ? lng - 360.0 : (lng < -180.0 ? lng + 360.0 : lng);
+            h += turn(rng);
+        }
     }
     return out;
 }

@@ -30,6 +30,12 @@ bool write_data_file(const std::string& path, const std::vector<E_DOG_DATA>& cam
 std::vector<Position> make_queries(const std::vector<E_DOG_DATA>& cams, std::size_t n,
                                    std::mt19937_64& rng);
 
+// Drives of `fixes_per_drive` fixes, one a second, at a steady speed of 14
+// to 36 m/s (50 to 130 km/h) each, in gentle curves, starting at random
+// cameras: `n` fixes in drive order.
+std::vector<Position> make_drives(const std::vector<E_DOG_DATA>& cams, std::size_t n,
+                                  std::size_t fixes_per_drive, std::mt19937_64& rng);
+
 // Command line of the lookup benchmarks: [COUNT [QUERIES [RUNS [DIR]]]].
 struct Args {
     std::size_t count = 1000000;

@@ -1,22 +1,28 @@
 // The exact nearest-camera search against the two searches of the lookup
-// run, a brute-force scan and an R-tree, on the same data files of 1,000,000
-// cameras (clustered around cities, and uniform) and the same positions.
-// Also counts, against the exact answer, how often each search of the
-// lookup run answers with another camera or misses one.
+// run, a brute-force scan, a uniform grid and an R-tree, on the same data
+// files of 1,000,000 cameras (clustered around cities, and uniform) and the
+// same positions. Three workloads per file: positions near random cameras,
+// and drives at one fix a second, in drive order and shuffled. Also counts,
+// against the exact answer, how often each search answers with another
+// camera or misses one. Ends with one table of the three exact searches over
+// every workload.
 //
 //   nearest_bench [COUNT [QUERIES [RUNS [DIR]]]]
 //
-// The searches' own lines go to /dev/null; the report goes to standard error.
+// QUERIES is the number of positions and of drive fixes. The searches' own
+// lines go to /dev/null; the report goes to standard error.
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "bench/grid_peer.h"
 #include "bench/lookup_data.h"
 #include "edog/e_dog_answer.h"
 #include "edog/e_dog_internal.h"
@@ -114,6 +120,18 @@ void tally(Tally& t, long got, long want) {
     }
 }
 
+// One line of the closing table: the three exact searches on one workload.
+struct Summary {
+    std::string workload;
+    std::size_t answered;
+    double nearest;
+    double grid;
+    double rtree;
+    std::size_t wrong;  // answers of any of the three that differ from the exact one
+};
+
+constexpr std::size_t kFixesPerDrive = 200;
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -122,10 +140,12 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     const std::size_t count = args.count;
-    const std::size_t n_queries = args.queries;
     const int runs = args.runs;
-    std::fprintf(stderr, "cameras: %zu, queries: %zu, runs: %d, radius %.0f m (median of runs)\n",
-                 count, n_queries, runs, kRadius);
+    std::fprintf(stderr,
+                 "cameras: %zu, positions and drive fixes: %zu each (drives of %zu s at 50-130 "
+                 "km/h), runs: %d, radius %.0f m (median of runs)\n",
+                 count, args.queries, kFixesPerDrive, runs, kRadius);
+    std::vector<Summary> summary;
 
     for (const bool clustered : {true, false}) {
         const char* name = clustered ? "clustered" : "uniform";
@@ -134,12 +154,16 @@ int main(int argc, char* argv[]) {
             return 1;
         }
         const std::vector<E_DOG_DATA>& cams = file.cams;
-        const std::vector<Position>& queries = file.queries;
         AnswerIndex index_of;
         index_of.by_idex.assign(cams.size(), -1);
         for (std::size_t i = 0; i < cams.size(); ++i) {
             index_of.by_idex[static_cast<std::size_t>(cams[i].Idex)] = static_cast<long>(i);
         }
+        std::mt19937_64 rng(clustered ? 12 : 11);
+        const std::vector<Position> drive =
+            bench::make_drives(cams, args.queries, kFixesPerDrive, rng);
+        std::vector<Position> shuffled = drive;
+        std::shuffle(shuffled.begin(), shuffled.end(), rng);
 
         const int size = static_cast<int>(e_dog_list_size);
 
@@ -147,7 +171,7 @@ int main(int argc, char* argv[]) {
         const long rss_before_keys = resident_kb();
         auto t0 = std::chrono::steady_clock::now();
         E_DOG_LCD warm{};
-        (void)e_dog_search_nearest(queries[0].lat, queries[0].lng, kRadius, &warm);
+        (void)e_dog_search_nearest(file.queries[0].lat, file.queries[0].lng, kRadius, &warm);
         const double key_build_s =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         const long keys_kb = resident_kb() - rss_before_keys;
@@ -168,29 +192,34 @@ int main(int argc, char* argv[]) {
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         const long tree_kb = resident_kb() - rss_before_tree;
 
-        // Exact answers and the tallies of every search against them.
-        std::vector<long> want(queries.size());
+        t0 = std::chrono::steady_clock::now();
+        const bench::GridPeer grid(cams);
+        const double grid_build_s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+
+        const auto nearest_search = [](const Position& q) {
+            E_DOG_LCD lcd{};
+            (void)e_dog_search_nearest(q.lat, q.lng, kRadius, &lcd);
+        };
+        const auto grid_search = [&](const Position& q) {
+            (void)grid.nearest(q.lat, q.lng, kRadius);
+        };
+        const auto rtree_search = [&](const Position& q) { (void)rtree_answer(tree, cams, q); };
+
+        // The searches of the lookup run and brute force, on the positions only.
+        const std::vector<Position>& queries = file.queries;
         Tally bucket_t;
         Tally bisect_t;
-        Tally nearest_t;
-        Tally rtree_t;
-        std::size_t answered = 0;
-        for (std::size_t i = 0; i < queries.size(); ++i) {
-            const Position& q = queries[i];
-            want[i] = exact_answer(cams, q, false);
-            answered += want[i] >= 0 ? 1U : 0U;
+        for (const Position& q : queries) {
+            const long want = exact_answer(cams, q, false);
             E_DOG_LCD lcd{};
             const char* code = geohash_encode(q.lat, q.lng, e_dog::kCodePrecision);
             E_DOG_DATA r =
                 e_dog_search_by_info_file(q.lat, q.lng, QueueSearch(q_header, code), size, &lcd);
-            tally(bucket_t, index_of(lcd, r), want[i]);
+            tally(bucket_t, index_of(lcd, r), want);
             r = e_dog_binary_search_by_file(q.lng, q.lat, size, &lcd);
-            tally(bisect_t, index_of(lcd, r), want[i]);
-            r = e_dog_search_nearest(q.lat, q.lng, kRadius, &lcd);
-            tally(nearest_t, index_of(lcd, r), want[i]);
-            tally(rtree_t, rtree_answer(tree, cams, q), want[i]);
+            tally(bisect_t, index_of(lcd, r), want);
         }
-
         const double bucket = bench::median_rate(queries, runs, [size](const Position& q) {
             E_DOG_LCD lcd{};
             const char* code = geohash_encode(q.lat, q.lng, e_dog::kCodePrecision);
@@ -200,44 +229,74 @@ int main(int argc, char* argv[]) {
             E_DOG_LCD lcd{};
             (void)e_dog_binary_search_by_file(q.lng, q.lat, size, &lcd);
         });
-        const double nearest = bench::median_rate(queries, runs, [](const Position& q) {
-            E_DOG_LCD lcd{};
-            (void)e_dog_search_nearest(q.lat, q.lng, kRadius, &lcd);
-        });
-        const double rtree = bench::median_rate(
-            queries, runs, [&](const Position& q) { (void)rtree_answer(tree, cams, q); });
         const std::vector<Position> few(queries.begin(), queries.begin() + 10);
         const double brute = bench::median_rate(
             few, std::min(runs, 3), [&](const Position& q) { (void)exact_answer(cams, q, true); });
-        std::fflush(stdout);
 
-        std::fprintf(stderr, "\n%s file: %zu of %zu positions have a camera within %.0f m\n", name,
-                     answered, queries.size(), kRadius);
-        std::fprintf(stderr, "%-44s %12s %10s %9s %9s\n", "search", "queries/s", "vs bucket",
-                     "other cam", "missed");
-        const auto row = [&](const char* label, double rate, const Tally* t) {
+        std::fprintf(stderr, "\n%s file\n", name);
+        std::fprintf(stderr, "%-16s %-44s %12s %9s %9s %9s\n", "workload", "search", "queries/s",
+                     "vs grid", "other cam", "missed");
+        const auto row = [&](const char* workload, const char* label, double rate, double grid_rate,
+                             const Tally* t) {
             if (t != nullptr) {
-                std::fprintf(stderr, "%-44s %12.0f %9.1fx %9zu %9zu\n", label, rate, rate / bucket,
-                             t->other, t->missed);
+                std::fprintf(stderr, "%-16s %-44s %12.0f %8.2fx %9zu %9zu\n", workload, label, rate,
+                             rate / grid_rate, t->other, t->missed);
             } else {
-                std::fprintf(stderr, "%-44s %12.1f %9.4fx %9s %9s\n", label, rate, rate / bucket,
-                             "-", "-");
+                std::fprintf(stderr, "%-16s %-44s %12.1f %8.5fx %9s %9s\n", workload, label, rate,
+                             rate / grid_rate, "-", "-");
             }
         };
-        row("QueueSearch + e_dog_search_by_info_file", bucket, &bucket_t);
-        row("e_dog_binary_search_by_file", bisect, &bisect_t);
-        row("e_dog_search_nearest", nearest, &nearest_t);
-        row("Boost.Geometry R-tree (rstar<16>, packed)", rtree, &rtree_t);
-        row("brute force, every record (10 positions)", brute, nullptr);
+        const std::pair<const char*, const std::vector<Position>*> workloads[] = {
+            {"positions", &queries}, {"drive", &drive}, {"drive shuffled", &shuffled}};
+        for (const auto& [workload, where] : workloads) {
+            Tally nearest_t;
+            Tally grid_t;
+            Tally rtree_t;
+            std::size_t answered = 0;
+            for (const Position& q : *where) {
+                const long want = exact_answer(cams, q, false);
+                answered += want >= 0 ? 1U : 0U;
+                E_DOG_LCD lcd{};
+                const E_DOG_DATA r = e_dog_search_nearest(q.lat, q.lng, kRadius, &lcd);
+                tally(nearest_t, index_of(lcd, r), want);
+                tally(grid_t, grid.nearest(q.lat, q.lng, kRadius), want);
+                tally(rtree_t, rtree_answer(tree, cams, q), want);
+            }
+            const double nearest = bench::median_rate(*where, runs, nearest_search);
+            const double grid_rate = bench::median_rate(*where, runs, grid_search);
+            const double rtree = bench::median_rate(*where, runs, rtree_search);
+            if (where == &queries) {
+                row(workload, "QueueSearch + e_dog_search_by_info_file", bucket, grid_rate,
+                    &bucket_t);
+                row(workload, "e_dog_binary_search_by_file", bisect, grid_rate, &bisect_t);
+                row(workload, "brute force, every record (10 positions)", brute, grid_rate,
+                    nullptr);
+            }
+            row(workload, "e_dog_search_nearest", nearest, grid_rate, &nearest_t);
+            row(workload, "uniform grid, 0.025-degree cells", grid_rate, grid_rate, &grid_t);
+            row(workload, "Boost.Geometry R-tree (rstar<16>, packed)", rtree, grid_rate, &rtree_t);
+            summary.push_back({std::string(name) + " " + workload, answered, nearest, grid_rate,
+                               rtree,
+                               nearest_t.other + nearest_t.missed + grid_t.other + grid_t.missed +
+                                   rtree_t.other + rtree_t.missed});
+        }
         std::fprintf(stderr,
-                     "nearest vs R-tree: %.2fx; key array %.2f bytes/camera (%zu bytes; heap +%ld "
-                     "KB, built in %.3f s); R-tree heap +%ld KB (%.1f bytes/camera), built in "
-                     "%.3f s\n",
-                     nearest / rtree,
+                     "key array %.2f bytes/camera (%zu bytes; heap +%ld KB, built in %.3f s); "
+                     "R-tree heap +%ld KB (%.1f bytes/camera), built in %.3f s; grid %.1f "
+                     "bytes/camera, built in %.3f s\n",
                      static_cast<double>(e_dog::nearest_index_bytes()) / static_cast<double>(count),
                      e_dog::nearest_index_bytes(), keys_kb, key_build_s, tree_kb,
                      static_cast<double>(tree_kb) * 1024.0 / static_cast<double>(count),
-                     tree_build_s);
+                     tree_build_s, static_cast<double>(grid.memory()) / static_cast<double>(count),
+                     grid_build_s);
+    }
+
+    std::fprintf(stderr, "\n%-26s %9s %12s %12s %12s %8s %8s %6s\n", "workload", "answered",
+                 "nearest q/s", "grid q/s", "R-tree q/s", "/grid", "/R-tree", "wrong");
+    for (const Summary& s : summary) {
+        std::fprintf(stderr, "%-26s %9zu %12.0f %12.0f %12.0f %7.2fx %7.2fx %6zu\n",
+                     s.workload.c_str(), s.answered, s.nearest, s.grid, s.rtree, s.nearest / s.grid,
+                     s.nearest / s.rtree, s.wrong);
     }
     return 0;
 }
