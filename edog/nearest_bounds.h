@@ -25,9 +25,9 @@ inline constexpr double kEdgeEpsDeg = 1e-9;
 // degrees, and of the floor's comparison: well above a few rounding errors
 // (each about 1e-16 relative).
 inline constexpr double kRelativeSlack = 1e-9;
-// Subtracted from the band's cosine bound: a little more than the floating
-// error of its three-term sum of numbers at most 1.
-inline constexpr double kCosineSumSlack = 1e-15;
+// Subtracted from the cosine bounds: a little more than the floating error
+// of a cosine and of the formula's own cosines (each about 1e-16).
+inline constexpr double kCosineSlack = 1e-15;
 // Subtracted from the band's cosine for the floor: candidate cells reach at
 // most one fine cell (under 1e-7 radians) beyond the band, and a cosine
 // changes no faster than its argument.
@@ -41,10 +41,14 @@ struct ReachBox {
     double lat_hi;
     std::pair<double, double> lng[2];
     std::size_t lng_count;
-    double cos_lat;   // cosine of the position's latitude, in the formula's radians
+    double cos_lat;   // lower bound of the cosine of the position's latitude (formula's radians)
     double cos_band;  // lower bound of the cosine over the latitude band (0 near a pole)
 };
 ReachBox reach_box(double lat, double lng, double radius_m);
+
+// A lower bound of the cosine of `abs_deg` degrees in the formula's radians,
+// from a table; 0 beyond 90 degrees (and for NaN).
+double cos_floor(double abs_deg);
 
 // A lower bound of get_distance from a position to any point of a fine cell,
 // so that most candidates are dismissed without reading their record. It is
