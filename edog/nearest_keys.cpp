@@ -1,5 +1,7 @@
 #include "edog/nearest_keys.h"
 
+#include <atomic>
+#include <bit>
 #include <cmath>
 #include <new>
 
@@ -8,13 +10,22 @@
 namespace e_dog {
 
 bool KeyArray::allocate(std::uint32_t n) {
+    static std::atomic<std::uint64_t> arrays{0};
+    id_ = ++arrays;
     n_ = n;
     const std::size_t blocks = (std::size_t{n} + kBlock - 1) / kBlock;
     fence_count_ = blocks > 1 ? blocks - 1 : 0;  // none for the first block
     // One byte more: every key is read as eight bytes.
+    // As many prefixes as fence entries, rounded down to a power of two.
+    dir_count_ = fence_count_ >= kDirMinFence ? std::bit_floor(fence_count_) : 0;
+    dir_shift_ =
+        static_cast<unsigned>(kKeyBits - std::countr_zero(std::max<std::size_t>(dir_count_, 1)));
     bytes_.reset(new (std::nothrow) unsigned char[std::size_t{n} * kKeyBytes + 1]);
     fence_.reset(new (std::nothrow) std::uint64_t[fence_count_]);
-    if (!bytes_ || !fence_) {
+    if (dir_count_ > 0) {
+        dir_.reset(new (std::nothrow) std::uint32_t[dir_count_ + 1]);
+    }
+    if (!bytes_ || !fence_ || (dir_count_ > 0 && !dir_)) {
         *this = KeyArray{};
         return false;
     }
@@ -32,8 +43,23 @@ void KeyArray::set(std::uint32_t i, std::uint64_t key) {
     }
 }
 
+void KeyArray::finish() {
+    if (!dir_) {
+        return;
+    }
+    std::size_t f = 0;
+    for (std::size_t p = 0; p <= dir_count_; ++p) {
+        while (f < fence_count_ && (fence_[f] >> dir_shift_) < p) {
+            ++f;
+        }
+        dir_[p] = static_cast<std::uint32_t>(f);
+    }
+}
+
 std::size_t KeyArray::memory() const {
-    return bytes_ ? std::size_t{n_} * kKeyBytes + 1 + fence_count_ * sizeof(std::uint64_t) : 0;
+    return bytes_ ? std::size_t{n_} * kKeyBytes + 1 + fence_count_ * sizeof(std::uint64_t) +
+                        (dir_ ? (dir_count_ + 1) * sizeof(std::uint32_t) : 0)
+                  : 0;
 }
 
 bool build_keys(const DataMap& map, KeyArray& keys) {
@@ -57,6 +83,7 @@ bool build_keys(const DataMap& map, KeyArray& keys) {
         const bool take = placed && qualifies(rec.DirType);
         keys.set(i, (value << kKeyShift) | (placed ? kPlaced : 0) | (take ? kTakeable : 0));
     }
+    keys.finish();
     return true;
 }
 

@@ -1,9 +1,11 @@
 // The searches' keys: one per record in file order, seven bytes each (the
 // record's code as a 50-bit number in the top 50 bits, and bits saying
-// whether the record has a position and whether it can be taken), with the first key of every block
-// of 16 after the first again in a fence that stays in cache. A key is found
-// with one bisection of the fence and a look into one block. At most 7.5
-// bytes per record (8 for a single record). See doc/nearest-search.md.
+// whether the record has a position and whether it can be taken), with the
+// first key of every block of 16 after the first again in a fence that stays
+// in cache, and a directory of the fence by the keys' top bits. A key is found
+// with one look into the directory, a short bisection of the fence and a look
+// into one block. At most 7.75 bytes per record and 17 bytes more. See
+// doc/nearest-search.md.
 #ifndef EDOG_NEAREST_KEYS_H
 #define EDOG_NEAREST_KEYS_H
 
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 #include "edog/data_map.h"
 #include "geo/geohash_int.h"
@@ -32,8 +35,10 @@ class KeyArray {
 public:
     // Room for `n` keys; false (and empty) when memory is short.
     bool allocate(std::uint32_t n);
-    // Key `i` is set once, in any order, before the array is searched.
+    // Key `i` is set once, in any order; then finish() once, before the
+    // array is searched.
     void set(std::uint32_t i, std::uint64_t key);
+    void finish();
 
     [[nodiscard]] std::uint64_t operator[](std::uint32_t i) const {
         std::uint64_t v = 0;
@@ -45,19 +50,30 @@ public:
     }
 
     [[nodiscard]] std::uint32_t size() const { return n_; }
+    // Different for every array allocated in this process (0: none).
+    [[nodiscard]] std::uint64_t id() const { return id_; }
     [[nodiscard]] std::size_t memory() const;
 
     // Where the search for the first key not below `first` starts: the first
     // key of the last block whose first key is below it (0 if none). The key
     // sought is among the next 16, or is the first key of the next block.
     [[nodiscard]] std::uint32_t block_of(std::uint64_t first) const {
-        // Fence keys below `first`, counted by a bisection without branches
-        // that fetches both possible next probes ahead.
-        const std::uint64_t* base = fence_.get();
+        // The directory gives the fence entries with the same top bits as
+        // `first`: those before are below it, those after above. Among them,
+        // a bisection without branches that fetches both possible next probes
+        // ahead counts the ones below.
+        std::size_t lo = 0;
         std::size_t len = fence_count_;
-        if (len == 0) {
-            return 0;
+        if (dir_) {
+            // Beyond the keys' bits, every fence entry is below `first`.
+            const std::uint64_t prefix = std::min<std::uint64_t>(first >> dir_shift_, dir_count_);
+            lo = dir_[prefix];
+            len = prefix < dir_count_ ? dir_[prefix + 1] - lo : 0;
         }
+        if (len == 0) {
+            return static_cast<std::uint32_t>(lo) * kBlock;
+        }
+        const std::uint64_t* base = fence_.get() + lo;
         while (len > 1) {
             const std::size_t half = len / 2;
             __builtin_prefetch(base + half / 2);
@@ -93,11 +109,20 @@ private:
     static constexpr std::size_t kKeyBytes = kKeyBits / 8;
     static constexpr std::uint64_t kKeyMask = (std::uint64_t{1} << kKeyBits) - 1;
     static constexpr std::uint32_t kBlock = 16;
+    static constexpr std::size_t kDirMinFence = 64;
 
     std::unique_ptr<unsigned char[]> bytes_;
     std::unique_ptr<std::uint64_t[]> fence_;
+    // dir_[p]: the fence entries whose key, shifted right by dir_shift_, is
+    // below p; about one prefix per fence entry, so that a bisection of the
+    // fence is a bisection of the few entries of one prefix. Only for fences
+    // of kDirMinFence entries or more: a small fence is bisected whole.
+    std::unique_ptr<std::uint32_t[]> dir_;
+    std::uint64_t id_ = 0;
     std::uint32_t n_ = 0;
     std::size_t fence_count_ = 0;
+    std::size_t dir_count_ = 0;  // prefixes
+    unsigned dir_shift_ = kKeyBits;
 };
 
 // The keys of the mapped file's records. The range searches are exact only for
@@ -174,7 +199,16 @@ void scan_key_ranges(const KeyArray& keys, Ranges& ranges, std::size_t count, co
                 break;
             }
             if ((key & need) == need && in_box.holds(key)) {
-                visit(key, at);
+                // A visit that answers false ends the scan.
+                if constexpr (std::is_same_v<
+                                  std::invoke_result_t<Visit, std::uint64_t, std::uint32_t>,
+                                  bool>) {
+                    if (!visit(key, at)) {
+                        return;
+                    }
+                } else {
+                    visit(key, at);
+                }
             }
         }
     }

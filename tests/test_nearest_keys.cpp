@@ -11,29 +11,38 @@
 
 namespace {
 
-// Arrays of every size up to a few blocks and a large one, keys with long
-// runs of one value, looked up at, between and beyond the stored keys.
+// Arrays of every size up to a few blocks and large ones, keys with long
+// runs of one value, crowded into one corner of the key space or spread over
+// all of it with dense clusters (so that the directory's prefixes hold none,
+// one or many fence entries), looked up at, between and beyond the stored
+// keys.
 TEST(NearestKeys, FenceLookupAgreesWithLowerBound) {
     std::mt19937_64 rng(3);
     std::vector<std::uint32_t> sizes;
     for (std::uint32_t n = 1; n <= 70; ++n) {
         sizes.push_back(n);
     }
-    sizes.push_back(5000);
-    for (const std::uint32_t n : sizes) {
+    sizes.insert(sizes.end(), {5000, 5000, 100000});
+    for (std::size_t c = 0; c < sizes.size() * 2; ++c) {
+        const std::uint32_t n = sizes[c / 2];
+        const bool spread = c % 2 == 1;
+        const std::uint64_t wide = (std::uint64_t{1} << e_dog::kCodeBits) / (n + 1) * 2;
         std::vector<std::uint64_t> want(n);
         std::uint64_t k = 0;
         for (std::uint64_t& v : want) {
-            k += (rng() % 4 == 0) ? 0 : (rng() % 1000) << e_dog::kKeyShift;  // runs of one key
+            const std::uint64_t gap = spread && rng() % 8 == 0 ? rng() % wide : rng() % 1000;
+            k += (rng() % 4 == 0) ? 0 : gap << e_dog::kKeyShift;  // runs of one key
             v = k | (rng() & e_dog::kTakeable);
         }
+        ASSERT_LT(want.back() >> e_dog::kKeyShift, std::uint64_t{1} << e_dog::kCodeBits);
         e_dog::KeyArray keys;
         ASSERT_TRUE(keys.allocate(n));
         for (std::uint32_t i = 0; i < n; ++i) {
             keys.set(i, want[i]);
         }
+        keys.finish();
         ASSERT_EQ(keys.size(), n);
-        ASSERT_LE(keys.memory(), std::max<std::size_t>(8, std::size_t{n} * 15 / 2 + 1));
+        ASSERT_LE(keys.memory(), std::size_t{n} * 31 / 4 + 17);
         for (std::uint32_t i = 0; i < n; ++i) {
             ASSERT_EQ(keys[i], want[i]);
         }
