@@ -17,6 +17,7 @@
 #include "edog/nearest_bounds.h"
 #include "edog/nearest_cover.h"
 #include "edog/nearest_keys.h"
+#include "edog/nearest_nearby.h"
 #include "edog/search_state.h"
 #include "geo/distance.h"
 #include "geo/geohash_int.h"
@@ -31,6 +32,8 @@ e_dog::SearchState& state = e_dog::search_state;
 
 // How the last search of this thread went.
 thread_local e_dog::NearestTrace trace;
+// What this thread's last searches found around their position.
+thread_local e_dog::Nearby nearby;
 
 struct Best {
     double distance;
@@ -128,8 +131,58 @@ private:
         indices_;  // NOLINT(cppcoreguidelines-pro-type-member-init)
 };
 
+// Keeps every takeable key in the fine cells of `wide` as this thread's
+// nearby list; false, keeping none, when they are more than the list holds.
+bool keep_nearby(const e_dog::SearchView& v, const e_dog::ReachBox& wide, double radius_m) {
+    nearby.keys_id = 0;
+    nearby.count = 0;
+    const e_dog::CellRanges fine = e_dog::fine_cells(wide);
+    e_dog::Cover cover;
+    if (!e_dog::cover_ranges(fine, e_dog::cover_bits(wide, fine), cover)) {
+        return false;
+    }
+    const e_dog::KeyBox in_box(fine.lat, fine.lng.data(), fine.lng_count);
+    bool fits = true;
+    e_dog::scan_key_ranges(v.keys, cover.ranges, cover.count, in_box, e_dog::kTakeable,
+                           [&](std::uint64_t key, std::uint32_t at) {
+                               fits = nearby.count < e_dog::Nearby::kCapacity;
+                               if (fits) {
+                                   nearby.found[nearby.count++] = {key, at};
+                               }
+                               return fits;
+                           });
+    if (!fits) {
+        nearby.count = 0;
+        return false;
+    }
+    nearby.keys_id = v.keys.id();
+    nearby.radius_m = radius_m;
+    nearby.box = wide;
+    return true;
+}
+
 void search_indexed(e_dog::SearchView& v, double lati, double longi, double radius_m, Best& best) {
     const e_dog::ReachBox box = e_dog::reach_box(lati, longi, radius_m);
+    const DistanceFloor floor(box, lati, longi);
+    Candidates candidates(v, lati, longi, radius_m, best);
+    // Where the last search kept a list of the area, or the area is sparse
+    // enough to keep one, every candidate is in the list.
+    if (!nearby.serves(v.keys.id(), radius_m, box) && nearby.worth_keeping &&
+        nearby.follows_on(lati, longi, box.cos_lat)) {
+        nearby.worth_keeping = keep_nearby(
+            v, e_dog::reach_box(lati, longi, radius_m + e_dog::Nearby::kMarginM), radius_m);
+    }
+    nearby.last_lat = lati;
+    nearby.last_lng = longi;
+    if (nearby.serves(v.keys.id(), radius_m, box)) {
+        trace.from_nearby = true;
+        for (std::size_t i = 0; i < nearby.count; ++i) {
+            candidates.add(floor.sum(nearby.found[i].key >> e_dog::kKeyShift),
+                           nearby.found[i].index);
+        }
+        candidates.flush();
+        return;
+    }
     const e_dog::CellRanges fine = e_dog::fine_cells(box);
     e_dog::Cover cover;
     if (!e_dog::cover_ranges(fine, e_dog::cover_bits(box, fine), cover)) {
@@ -137,13 +190,14 @@ void search_indexed(e_dog::SearchView& v, double lati, double longi, double radi
         return;
     }
     const e_dog::KeyBox in_box(fine.lat, fine.lng.data(), fine.lng_count);
-    const DistanceFloor floor(box, lati, longi);
-    Candidates candidates(v, lati, longi, radius_m, best);
+    std::size_t in_reach = 0;
     e_dog::scan_key_ranges(v.keys, cover.ranges, cover.count, in_box, e_dog::kTakeable,
                            [&](std::uint64_t key, std::uint32_t at) {
+                               ++in_reach;
                                candidates.add(floor.sum(key >> e_dog::kKeyShift), at);
                            });
     candidates.flush();
+    nearby.worth_keeping = in_reach <= e_dog::Nearby::kCapacity / 2;
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ std::size_t nearest_index_bytes();
 struct NearestTrace {
     bool indexed = false;
     std::uint32_t measured = 0;
+    bool from_nearby = false;  // answered from the list kept by an earlier search
     std::int64_t record = -1;
 };
 // Of the calling thread.

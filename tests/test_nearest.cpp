@@ -195,6 +195,53 @@ TEST_F(Nearest, AgreesWithBruteForceOnUniformData) {
     expect_agreement(recs, queries);
 }
 
+// Drives of fixes a few metres to 40 m apart (stops, turns, crossings of the
+// antimeridian and a pole), with the radius changed and jumps elsewhere, and
+// going on while the file is replaced by one with a camera where the drive
+// is: searches answered from the list an earlier search kept agree with the
+// scan as well.
+TEST_F(Nearest, DrivesAgreeWithBruteForce) {
+    std::vector<Camera> sparse;
+    for (int i = 0; i < 3000; ++i) {
+        sparse.push_back({uniform(-90, 90), uniform(-180, 180), dirtype()});
+    }
+    const std::vector<Camera> dense = clustered(4000);
+    int from_nearby = 0;
+    int fixes = 0;
+    Query q{dense[0].lat, dense[0].lng, 800.0};
+    double bearing = 0.0;
+    for (int file = 0; file < 4; ++file) {
+        std::vector<Camera> cams = file < 2 ? dense : sparse;
+        if (file % 2 == 1) {
+            cams.push_back({q.lat, q.lng, 1});
+        }
+        const std::vector<E_DOG_DATA> recs = open_file(cams);
+        for (int d = 0; d < 30; ++d) {
+            if (d > 0) {  // the first drive goes on from the last file's
+                const Camera& c = cams[rng_() % cams.size()];
+                q = {c.lat, c.lng, d % 5 == 4 ? 250.0 : 800.0};
+                if (d % 8 == 1) {
+                    q = {uniform(-60, 60), d % 16 == 1 ? 179.99 : -179.99, 800.0};
+                } else if (d % 8 == 3) {
+                    q = {d % 16 == 3 ? 89.99 : -89.99, uniform(-180, 180), 800.0};
+                }
+                bearing = uniform(0, 6.2831852);
+            }
+            for (int t = 0; t < 120; ++t) {
+                expect_agreement(recs, {q});
+                from_nearby += e_dog::last_nearest_trace().from_nearby ? 1 : 0;
+                ++fixes;
+                const double step = t % 30 < 3 ? 0.0 : uniform(3, 40);  // stops now and then
+                std::tie(q.lat, q.lng) = test::destination(q.lat, q.lng, step, bearing);
+                bearing += uniform(-0.1, 0.1);
+                q.radius = t == 60 ? radius() : q.radius;
+            }
+        }
+        ASSERT_FALSE(HasFailure()) << "file " << file;
+    }
+    EXPECT_GT(from_nearby, fixes / 3);  // the kept lists were used
+}
+
 TEST_F(Nearest, CamerasAtTheEdgeOfTheRadiusInEveryDirection) {
     // One camera per query, just inside or just outside its radius, mostly
     // due east or west where the reach in longitude is tightest.
