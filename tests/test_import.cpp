@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,8 @@
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
+#include "edog/list_build.h"
+#include "edog/reference_text.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -240,6 +243,99 @@ TEST(ScanCameraLine, NonDigitStartSkipsThreeBytesAndShortLinesAreSafe) {
         EXPECT_EQ(d.Gps_lat, 0.0);
     }
     EXPECT_TRUE(scan(",1,2", d));
+}
+
+// Lines put together from the pieces a scanner can trip on (signs, blanks,
+// exponents, hexadecimal, words strtod knows, numbers beyond every limit,
+// NUL bytes, missing and empty columns, columns longer than the conversion's
+// width), each applied to a random camera before it: the scanner gives the
+// same camera and the same report as the sscanf and strtod it replaced.
+TEST(ScanCameraLine, AgreesWithTheReferenceScanner) {
+    const std::string_view pieces[] = {"0",
+                                       "7",
+                                       "12",
+                                       "-",
+                                       "+",
+                                       "-3",
+                                       "+4",
+                                       " ",
+                                       "\t",
+                                       "\n",
+                                       "\r",
+                                       "\v",
+                                       ",",
+                                       ",",
+                                       ",",
+                                       ",",
+                                       ".",
+                                       "5.",
+                                       ".25",
+                                       "e",
+                                       "E5",
+                                       "e-7",
+                                       "e+",
+                                       "1e400",
+                                       "1e-400",
+                                       "4.9e-324",
+                                       "0x",
+                                       "0x1p3",
+                                       "0X.8",
+                                       "inf",
+                                       "-Infinity",
+                                       "nan",
+                                       "NaN(12)",
+                                       "9223372036854775807",
+                                       "9223372036854775808",
+                                       "-9223372036854775809",
+                                       "99999999999999999999999",
+                                       "2147483648",
+                                       "-2147483649",
+                                       "4294967297",
+                                       "116.397128",
+                                       "-39.916527",
+                                       "179.9999999",
+                                       "00000000000000000000001",
+                                       "0.1234567890123456789012345",
+                                       "abc",
+                                       "\xef\xbb\xbf",
+                                       std::string_view("\0", 1)};
+    std::mt19937_64 rng(17);
+    std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
+    for (int i = 0; i < 300000; ++i) {
+        std::string line;
+        const std::size_t count = rng() % 24;
+        for (std::size_t k = 0; k < count; ++k) {
+            line += pieces[pick(rng)];
+        }
+        if (i % 100 == 0) {  // a position column of 510 to 530 bytes
+            line = "1," + std::string(510 + rng() % 20, '1') + line;
+        }
+        E_DOG_DATA before{};
+        before.Idex = static_cast<INT32>(rng());
+        before.Type = static_cast<int>(rng() % 7);
+        before.Speed = static_cast<int>(rng() % 130);
+        before.DirType = 3;
+        before.Direction = -1;
+        before.Gps_lat = 1.5;
+        before.Gps_lng = -2.5;
+        E_DOG_DATA got = before;
+        E_DOG_DATA want = before;
+        const std::string terminated(line);
+        const e_dog::LineScan a = e_dog::scan_camera_fields(terminated.c_str(), line.size(), got);
+        const e_dog::LineScan b =
+            e_dog::reference::scan_camera_fields(terminated.c_str(), line.size(), want);
+        const auto same_bits = [](double x, double y) {
+            return std::memcmp(&x, &y, sizeof x) == 0;
+        };
+        ASSERT_TRUE(a.supplies_nothing == b.supplies_nothing && a.fields == b.fields &&
+                    a.position_numeric == b.position_numeric && a.idex == b.idex &&
+                    got.Idex == want.Idex && got.Type == want.Type && got.Speed == want.Speed &&
+                    got.DirType == want.DirType && got.Direction == want.Direction &&
+                    same_bits(got.Gps_lat, want.Gps_lat) && same_bits(got.Gps_lng, want.Gps_lng))
+            << "line " << i << ": \"" << line << "\" fields " << a.fields << "/" << b.fields
+            << " lng " << got.Gps_lng << "/" << want.Gps_lng << " lat " << got.Gps_lat << "/"
+            << want.Gps_lat;
+    }
 }
 
 }  // namespace
