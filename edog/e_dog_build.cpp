@@ -9,6 +9,7 @@
 #include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
 #include "edog/list_build.h"
+#include "edog/text_out.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ public:
     }
 
     void comma_piece(const char* piece, unsigned long /*piece_no*/) {
-        std::printf("Chack Str:%s\n", piece);
+        out_.text("Chack Str:").text(piece).put('\n').write();
     }
 
     void bad_position(unsigned long piece_no) {
@@ -74,9 +75,12 @@ public:
         node.link = nullptr;
         tail_->link = &node;
         tail_ = &node;
-        std::printf("%ld,%lf,%lf,%d,%d,%d,%d,%s\n", static_cast<long>(data.Idex), data.Gps_lng,
-                    data.Gps_lat, data.Type, data.Speed, data.DirType, data.Direction,
-                    data.encode_str);
+        // "%ld,%lf,%lf,%d,%d,%d,%d,%s\n"
+        out_.integer(data.Idex).put(',').fixed(data.Gps_lng, 6).put(',').fixed(data.Gps_lat, 6);
+        for (const int v : {data.Type, data.Speed, data.DirType, data.Direction}) {
+            out_.put(',').integer(v);
+        }
+        out_.put(',').text(data.encode_str).put('\n').write();
         return true;
     }
 
@@ -85,6 +89,7 @@ public:
 private:
     NodePool& pool_;
     GPSNode* tail_;
+    e_dog::LineOut out_{stdout};
 };
 
 // Reads the camera list into a list of pool nodes behind its head, in line
@@ -114,10 +119,15 @@ void print_back() {
     }
     E_DOG_DATA rec{};
     long count = 0;
+    e_dog::LineOut out(stdout);
     while (e_dog::read_record(in.get(), rec)) {
-        std::printf("%.8ld %.8ld %.4d %.4d %.4d %.4d %.8f %.8f %s \n", count,
-                    static_cast<long>(rec.Idex), rec.Direction, rec.Type, rec.DirType, rec.Speed,
-                    rec.Gps_lat, rec.Gps_lng, e_dog::code_text(rec).text);
+        // "%.8ld %.8ld %.4d %.4d %.4d %.4d %.8f %.8f %s \n"
+        out.integer(count, 8).put(' ').integer(rec.Idex, 8);
+        for (const int v : {rec.Direction, rec.Type, rec.DirType, rec.Speed}) {
+            out.put(' ').integer(v, 4);
+        }
+        out.put(' ').fixed(rec.Gps_lat, 8).put(' ').fixed(rec.Gps_lng, 8);
+        out.put(' ').text(e_dog::code_text(rec).text).text(" \n").write();
         ++count;
     }
 }
