@@ -1,7 +1,9 @@
 // Times the whole build (import, sort, write, print-back) on large synthetic
 // lists. Each run is a child process working in its own folder with standard
 // output sent to a file, so the wall time and the peak resident memory belong
-// to that build alone.
+// to that build alone. Beside them, on the random list, the one-pass build
+// written for comparison (bench/build_floor.h), whose file and output must be
+// the same bytes.
 //
 //   build_bench [COUNT [RUNS [DIR]]]   defaults: 1000000 5 ./build-bench-work
 #include <sys/stat.h>
@@ -9,17 +11,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "bench/build_floor.h"
 #include "bench/child_run.h"
 #include "bench/list_gen.h"
 #include "edog/e_dog_source_date.h"
 
 namespace {
 
-bench::Sample run_build_in(const std::string& dir) {
-    return bench::run_in_child(dir, [] { return e_dog_updata_tsk() == 0 ? 0 : 1; });
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace
@@ -33,45 +39,59 @@ int main(int argc, char* argv[]) {
     const bench::Order orders[] = {bench::Order::kRandom, bench::Order::kSorted,
                                    bench::Order::kReverse, bench::Order::kManyEqual};
     std::vector<std::string> dirs;
+    std::vector<std::string> names;
     for (bench::Order order : orders) {
-        const std::string dir = work + "/" + bench::order_name(order);
-        ::mkdir(dir.c_str(), 0755);
-        if (!bench::write_list(dir + "/speedcam22.txt", order, count, 1)) {
-            std::fprintf(stderr, "cannot write the list in %s\n", dir.c_str());
+        dirs.push_back(work + "/" + bench::order_name(order));
+        names.emplace_back(bench::order_name(order));
+    }
+    dirs.push_back(work + "/random-floor");
+    names.emplace_back("random, floor");
+    for (std::size_t i = 0; i < dirs.size(); ++i) {
+        ::mkdir(dirs[i].c_str(), 0755);
+        if (!bench::write_list(dirs[i] + "/speedcam22.txt", i < 4 ? orders[i] : orders[0], count,
+                               1)) {
+            std::fprintf(stderr, "cannot write the list in %s\n", dirs[i].c_str());
             return 1;
         }
-        dirs.push_back(dir);
     }
 
-    // Runs alternate between the orders so that drift of the machine touches
+    // Runs alternate between the jobs so that drift of the machine touches
     // them all alike.
     std::vector<std::vector<bench::Sample>> samples(dirs.size());
     for (int r = 0; r < runs; ++r) {
         for (std::size_t i = 0; i < dirs.size(); ++i) {
-            samples[i].push_back(run_build_in(dirs[i]));
+            samples[i].push_back(bench::run_in_child(dirs[i], [i] {
+                return i < 4 ? (e_dog_updata_tsk() == 0 ? 0 : 1) : bench::floor_build();
+            }));
         }
     }
+    const bool same = slurp(dirs[0] + "/DATA_T.BIN") == slurp(dirs[4] + "/DATA_T.BIN") &&
+                      slurp(dirs[0] + "/stdout.txt") == slurp(dirs[4] + "/stdout.txt");
 
-    std::printf("cameras: %zu, runs per order: %d\n", count, runs);
-    std::printf("%-11s %12s %12s %14s %8s\n", "order", "median s", "vs random", "peak RSS MB",
-                "result");
-    double random_median = 0.0;
+    std::printf("cameras: %zu, runs per job: %d; floor's file and output byte-identical: %s\n",
+                count, runs, same ? "yes" : "NO");
+    std::printf("%-14s %10s %10s %10s %12s %12s %8s\n", "list", "wall s", "CPU s", "vs random",
+                "CPU / floor", "peak RSS MB", "result");
+    std::vector<double> wall(dirs.size());
+    std::vector<double> cpu(dirs.size());
+    std::vector<long> rss(dirs.size());
+    std::vector<int> status(dirs.size());
     for (std::size_t i = 0; i < dirs.size(); ++i) {
-        std::vector<double> secs;
-        long rss = 0;
-        int status = 0;
+        std::vector<double> w;
+        std::vector<double> c;
         for (const bench::Sample& s : samples[i]) {
-            secs.push_back(s.seconds);
-            rss = std::max(rss, s.max_rss_kb);
-            status = std::max(status, s.status);
+            w.push_back(s.seconds);
+            c.push_back(s.cpu_seconds);
+            rss[i] = std::max(rss[i], s.max_rss_kb);
+            status[i] = std::max(status[i], s.status);
         }
-        std::sort(secs.begin(), secs.end());
-        const double median = secs[secs.size() / 2];
-        if (i == 0) {
-            random_median = median;
-        }
-        std::printf("%-11s %12.3f %11.2fx %14.1f %8d\n", bench::order_name(orders[i]), median,
-                    median / random_median, static_cast<double>(rss) / 1024.0, status);
+        wall[i] = bench::median(w);
+        cpu[i] = bench::median(c);
     }
-    return 0;
+    for (std::size_t i = 0; i < dirs.size(); ++i) {
+        std::printf("%-14s %10.3f %10.3f %9.2fx %11.2fx %12.1f %8d\n", names[i].c_str(), wall[i],
+                    cpu[i], wall[i] / wall[0], cpu[i] / cpu[4],
+                    static_cast<double>(rss[i]) / 1024.0, status[i]);
+    }
+    return same ? 0 : 1;
 }
