@@ -55,8 +55,12 @@ double cos_floor(double abs_deg) {
 
 ReachBox reach_box(double lat, double lng, double radius_m) {
     ReachBox box{};
-    const double theta = (radius_m + kRadiusMarginM) / kEarthRadiusM;  // in the formula's radians
-    const double dlat = theta * 180.0 / kFormulaPi * (1 + kRelativeSlack) + kEdgeEpsDeg;
+    // Products with constant reciprocals instead of divisions: their rounding
+    // is covered by the relative slack.
+    constexpr double kPerEarthRadius = 1.0 / kEarthRadiusM;
+    constexpr double kDegreesPerRadian = 180.0 / kFormulaPi * (1 + kRelativeSlack);
+    const double theta = (radius_m + kRadiusMarginM) * kPerEarthRadius * (1 + kRelativeSlack);
+    const double dlat = theta * kDegreesPerRadian + kEdgeEpsDeg;
     box.lat_lo = std::max(-90.0, lat - dlat);
     box.lat_hi = std::min(90.0, lat + dlat);
 
@@ -83,7 +87,7 @@ ReachBox reach_box(double lat, double lng, double radius_m) {
         } else if (m < 1.0) {
             half = m / std::sqrt(1 - m * m);
         }
-        dlng = 2 * half * 180.0 / kFormulaPi * (1 + kRelativeSlack) + kEdgeEpsDeg;
+        dlng = 2 * half * kDegreesPerRadian + kEdgeEpsDeg;
     }
     if (dlng >= 180.0) {
         box.lng[0] = {-180.0, 180.0};
