@@ -33,12 +33,25 @@ int main() {
     };
     constexpr int kShown = 8;
     E_DOG_HIT hits[kShown];
-    for (int i = 0; i < 3000; ++i) {
-        const E_DOG_DATA& c =
-            cameras[static_cast<std::size_t>(next() * static_cast<double>(cameras.size()))];
-        const double lat = c.Gps_lat + (next() - 0.5) * 0.04;
-        const double lng = c.Gps_lng + (next() - 0.5) * 0.04;
-        const double radius = i % 2 == 0 ? 800.0 : 3000.0;
+    // Then drives: 20 of 100 fixes each, 10 to 30 m apart, in straight lines
+    // from cameras, for the searches that follow on from the one before.
+    double lat = 0.0;
+    double lng = 0.0;
+    double step_lat = 0.0;
+    double step_lng = 0.0;
+    for (int i = 0; i < 5000; ++i) {
+        if (i < 3000 || i % 100 == 0) {
+            const E_DOG_DATA& c =
+                cameras[static_cast<std::size_t>(next() * static_cast<double>(cameras.size()))];
+            lat = c.Gps_lat + (next() - 0.5) * 0.04;
+            lng = c.Gps_lng + (next() - 0.5) * 0.04;
+            step_lat = (next() - 0.5) * 0.0004;
+            step_lng = (next() - 0.5) * 0.0004;
+        } else {
+            lat += step_lat;
+            lng += step_lng;
+        }
+        const double radius = i % 2 == 0 || i >= 3000 ? 800.0 : 3000.0;
         E_DOG_LCD lcd{};
         const E_DOG_DATA cam = e_dog_search_nearest(lat, lng, radius, &lcd);
         const int within = e_dog_search_within(lat, lng, radius, hits, kShown);
