@@ -1,8 +1,8 @@
 // The build's line scanner against the sscanf and strtod scanner it
 // replaced: for any line (of any length, NUL bytes and all) and any camera
 // before it, the same camera and the same report.
+#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "edog/e_dog_source_date.h"
@@ -13,7 +13,7 @@
 namespace {
 
 bool same_bits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 }  // namespace
@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The camera before the line: its fields from the input's first bytes.
     E_DOG_DATA before{};
     before.Idex = fuzz::take<INT32>(data, size);
-    before.Type = fuzz::take<std::int8_t>(data, size);
-    before.Speed = fuzz::take<std::int8_t>(data, size);
+    before.Type = fuzz::take<INT32>(data, size);
+    before.Speed = fuzz::take<INT32>(data, size);
     before.Gps_lat = 12.5;
     before.Gps_lng = -7.25;
     const std::string line(reinterpret_cast<const char*>(data), size);  // NUL-terminated copy

@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
@@ -325,7 +327,7 @@ TEST(ScanCameraLine, AgreesWithTheReferenceScanner) {
         const e_dog::LineScan b =
             e_dog::reference::scan_camera_fields(terminated.c_str(), line.size(), want);
         const auto same_bits = [](double x, double y) {
-            return std::memcmp(&x, &y, sizeof x) == 0;
+            return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
         };
         ASSERT_TRUE(a.supplies_nothing == b.supplies_nothing && a.fields == b.fields &&
                     a.position_numeric == b.position_numeric && a.idex == b.idex &&
