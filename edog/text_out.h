@@ -4,7 +4,7 @@
 // floating-point numbers was most of its time. to_chars with a precision
 // rounds as printf does (the exact binary value, ties to even), and writes
 // "inf", "-inf", "nan" and "-nan" as it does. The tests compare the two on
-// a million values and on every list they build.
+// a million values. See doc/data-file-format.md.
 #ifndef EDOG_TEXT_OUT_H
 #define EDOG_TEXT_OUT_H
 
