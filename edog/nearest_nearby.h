@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "edog/nearest_bounds.h"
+#include "geo/distance.h"
 
 namespace e_dog {
 
@@ -62,7 +63,7 @@ struct Nearby {
     // Whether (lat, lng) is within about a margin of the last search;
     // `cos_lat` is the cosine of lat or less.
     [[nodiscard]] bool follows_on(double lat, double lng, double cos_lat) const {
-        constexpr double kDegrees = kMarginM / 111000.0;
+        constexpr double kDegrees = kMarginM / (kEarthRadiusM * kFormulaPi / 180.0);
         return std::fabs(lat - last_lat) < kDegrees &&
                std::fabs(lng - last_lng) * cos_lat < kDegrees;
     }
