@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_source_date.h"
 #include "geo/distance.h"

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
-#include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
 #include "geo/geohash_int.h"
 

@@ -4,8 +4,8 @@
 #include <bit>
 #include <cmath>
 
-#include "edog/e_dog_answer.h"
-#include "edog/nearest_bounds.h"
+#include "edog/search/e_dog_answer.h"
+#include "edog/search/nearest_bounds.h"
 #include "geo/distance.h"
 
 namespace bench {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
 #include "geo/geohash.h"
 

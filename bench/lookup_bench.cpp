@@ -18,9 +18,10 @@
 #include <vector>
 
 #include "bench/lookup_data.h"
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
-#include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
+#include "edog/lookup/lookup.h"
 #include "geo/geohash.h"
 
 namespace {

@@ -8,8 +8,9 @@
 #include <cstdlib>
 
 #include "bench/list_gen.h"
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
-#include "edog/e_dog_record.h"
+#include "edog/lookup/lookup.h"
 #include "geo/geohash.h"
 
 namespace bench {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "edog/e_dog_source_date.h"
+#include "edog/lookup/lookup.h"
 
 namespace bench {
 

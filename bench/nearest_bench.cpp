@@ -24,12 +24,14 @@
 
 #include "bench/grid_peer.h"
 #include "bench/lookup_data.h"
-#include "edog/e_dog_answer.h"
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
-#include "edog/e_dog_nearest.h"
 #include "edog/e_dog_source_date.h"
-#include "edog/nearest_bounds.h"
-#include "edog/reference_scan.h"
+#include "edog/lookup/lookup.h"
+#include "edog/reference/reference_scan.h"
+#include "edog/search/e_dog_answer.h"
+#include "edog/search/nearest_bounds.h"
+#include "edog/search/search_trace.h"
 #include "geo/distance.h"
 #include "geo/geohash.h"
 #include <boost/function_output_iterator.hpp>

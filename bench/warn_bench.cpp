@@ -15,8 +15,9 @@
 
 #include "bench/lookup_data.h"
 #include "edog/e_dog_source_date.h"
-#include "edog/e_dog_warn.h"
+#include "edog/lookup/lookup.h"
 #include "gps/nmea.h"
+#include "warner/e_dog_warn.h"
 
 namespace {
 

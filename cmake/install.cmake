@@ -4,7 +4,8 @@ include(CMakePackageConfigHelpers)
 
 set(EDOG_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/edog)
 
-install(TARGETS edog_all edog_core edog_gps edog_hash edog_tree edog_geo edog_public_headers
+install(TARGETS edog_all edog_core edog_state edog_datafile edog_build edog_search edog_lookup
+  edog_warner edog_gps edog_hash edog_tree edog_geo edog_public_headers
   EXPORT edogTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})

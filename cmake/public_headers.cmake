@@ -2,7 +2,8 @@
 # and the only ones installed. They compile as C11 and as C++.
 set(EDOG_PUBLIC_HEADERS
   edog/e_dog_source_date.h
-  edog/e_dog_warn.h
+  edog/e_dog_db.h
+  warner/e_dog_warn.h
   geo/geohash.h
   geo/distance.h
   gps/nmea.h

@@ -14,7 +14,7 @@ extern "C" {
 // Threads: e_dog_search_nearest and e_dog_search_within may be called from
 // several threads at once, with each other too; the first of them builds the
 // search's keys once, the others wait for it. Each thread's warner
-// (edog/e_dog_warn.h) may run beside the others'. Everything else is for one
+// (warner/e_dog_warn.h) may run beside the others'. Everything else is for one
 // thread at a time: e_dog_init and e_dog_exit must not overlap any search;
 // e_dog_search_by_info_file, e_dog_binary_search_by_file, the prefix index
 // and e_dog_hash_to_file read the one stream fp_e_dog; the build works on the
@@ -43,7 +43,7 @@ typedef uint64_t u64;
 
 // One fixed camera. In the data file it takes 56 bytes, whatever its size in
 // memory (56 on most targets, 48 on 32-bit x86); the file's byte layout is
-// fixed independently of the compiler (see edog/e_dog_record.h).
+// fixed independently of the compiler (see edog/datafile/e_dog_record.h).
 typedef struct _e_dog_data_ {
     INT32 Idex;           // camera number
     s32 Direction;        // carried unchanged

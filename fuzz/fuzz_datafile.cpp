@@ -7,11 +7,12 @@
 #include <cstdint>
 #include <cstring>
 
-#include "edog/e_dog_answer.h"
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
-#include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
-#include "edog/reference_scan.h"
+#include "edog/lookup/lookup.h"
+#include "edog/reference/reference_scan.h"
+#include "edog/search/e_dog_answer.h"
 #include "fuzz/fuzz_support.h"
 #include "geo/geohash.h"
 #include "hash/HashAlgo.h"

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "edog/build/list_build.h"
 #include "edog/e_dog_source_date.h"
-#include "edog/list_build.h"
-#include "edog/reference_text.h"
+#include "edog/reference/reference_text.h"
 #include "fuzz/fuzz_support.h"
 
 namespace {

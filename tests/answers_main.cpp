@@ -7,10 +7,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "edog/datafile/e_dog_record.h"
+#include "edog/datafile/open_file.h"
 #include "edog/e_dog_internal.h"
-#include "edog/e_dog_nearest.h"
-#include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
+#include "edog/search/search_trace.h"
 
 int main() {
     std::vector<E_DOG_DATA> cameras;

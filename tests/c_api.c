@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "edog/e_dog_source_date.h"
-#include "edog/e_dog_warn.h"
+#include "warner/e_dog_warn.h"
 #include "geo/distance.h"
 #include "geo/geohash.h"
 #include "gps/nmea.h"

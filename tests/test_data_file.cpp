@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
-#include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
 #include "tests/test_support.h"
 

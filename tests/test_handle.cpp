@@ -11,6 +11,7 @@
 
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_source_date.h"
+#include "edog/lookup/lookup.h"
 #include "tests/test_support.h"
 
 namespace {

@@ -9,11 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include "edog/build/list_build.h"
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
-#include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
-#include "edog/list_build.h"
-#include "edog/reference_text.h"
+#include "edog/reference/reference_text.h"
 #include "tests/test_support.h"
 
 namespace {

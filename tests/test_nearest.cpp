@@ -11,11 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
-#include "edog/e_dog_nearest.h"
-#include "edog/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
-#include "edog/reference_scan.h"
+#include "edog/lookup/lookup.h"
+#include "edog/reference/reference_scan.h"
+#include "edog/search/search_trace.h"
 #include "geo/distance.h"
 #include "geo/geohash.h"
 #include "tests/test_support.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "edog/nearest_bounds.h"
+#include "edog/search/nearest_bounds.h"
 #include "geo/distance.h"
 #include "geo/geohash.h"
 #include "geo/geohash_int.h"

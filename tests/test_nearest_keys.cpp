@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "edog/nearest_keys.h"
+#include "edog/search/nearest_keys.h"
 #include "geo/geohash_int.h"
 
 namespace {

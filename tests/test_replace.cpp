@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "edog/atomic_file.h"
+#include "edog/datafile/atomic_file.h"
 #include "edog/e_dog_source_date.h"
 #include "tests/test_support.h"
 #include <signal.h>

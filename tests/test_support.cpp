@@ -19,7 +19,7 @@
 
 #include <gtest/gtest.h>
 
-#include "edog/e_dog_record.h"
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
 #include "geo/distance.h"
 

@@ -9,9 +9,10 @@
 
 #include <gtest/gtest.h>
 
-#include "edog/e_dog_nearest.h"
 #include "edog/e_dog_source_date.h"
-#include "edog/reference_scan.h"
+#include "edog/lookup/lookup.h"
+#include "edog/reference/reference_scan.h"
+#include "edog/search/search_trace.h"
 #include "geo/geohash.h"
 #include "tests/test_support.h"
 

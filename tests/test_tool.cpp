@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "edog/e_dog_record.h"
-#include "edog/reference_scan.h"
+#include "edog/datafile/e_dog_record.h"
+#include "edog/reference/reference_scan.h"
 #include "tests/test_support.h"
 #include <nlohmann/json.hpp>
 

@@ -13,10 +13,10 @@
 #include <gtest/gtest.h>
 
 #include "edog/e_dog_source_date.h"
-#include "edog/e_dog_warn.h"
 #include "geo/distance.h"
 #include "geo/geohash.h"
 #include "tests/test_support.h"
+#include "warner/e_dog_warn.h"
 
 namespace {
 

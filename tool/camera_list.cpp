@@ -9,8 +9,7 @@
 #include <limits>
 #include <thread>
 
-#include "edog/e_dog_internal.h"
-#include "edog/list_build.h"
+#include "edog/build/list_build.h"
 #include "tool/tool.h"
 
 namespace edog_tool {

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "edog/e_dog_internal.h"
-#include "edog/list_build.h"
+#include "edog/build/list_build.h"
+#include "edog/datafile/open_file.h"
 #include "tool/camera_list.h"
 #include "tool/commands.h"
 #include "tool/tool.h"

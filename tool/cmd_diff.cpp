@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "edog/e_dog_record.h"
+#include "edog/datafile/e_dog_record.h"
 #include "tool/commands.h"
 #include "tool/tool.h"
 

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "edog/e_dog_nearest.h"
-#include "edog/e_dog_record.h"
+#include "edog/datafile/camera_kind.h"
+#include "edog/datafile/e_dog_record.h"
+#include "edog/e_dog_db.h"
 #include "edog/e_dog_source_date.h"
 #include "geo/distance.h"
 #include "tool/commands.h"
@@ -85,24 +86,23 @@ Json feature(const E_DOG_DATA& r, std::size_t record) {
 }  // namespace
 
 int run_lookup(const LookupOptions& o) {
-    const OpenModule module(o.file);
+    const Database db(o.file);
     if (!o.all) {
-        E_DOG_LCD lcd{};
-        const E_DOG_DATA r = e_dog_search_nearest(o.lat, o.lng, o.radius_m, &lcd);
-        const std::int64_t record = e_dog::last_nearest_trace().record;
-        if (lcd.result == 0 && record >= 0) {
-            print_camera(r, record, e_dog::distance_m(o.lat, o.lng, r.Gps_lat, r.Gps_lng), o.json);
+        E_DOG_HIT hit{};
+        if (e_dog_db_nearest(db.get(), o.lat, o.lng, o.radius_m, &hit) == 1) {
+            print_camera(hit.data, hit.record, hit.distance_m, o.json);
         } else if (!o.json) {
-            std::printf("no camera with DirType 1 to 5 within %s m\n",
-                        shortest(o.radius_m).c_str());
+            std::printf("no camera with DirType %d to %d within %s m\n",
+                        e_dog::value(e_dog::DirType::kOneWay),
+                        e_dog::value(e_dog::DirType::kLastTaken), shortest(o.radius_m).c_str());
         }
         finish_output();
         return 0;
     }
-    const int count = e_dog_search_within(o.lat, o.lng, o.radius_m, nullptr, 0);
+    const int count = e_dog_db_within(db.get(), o.lat, o.lng, o.radius_m, nullptr, 0);
     std::vector<E_DOG_HIT> hits(static_cast<std::size_t>(count > 0 ? count : 0));
     if (count > 0) {
-        (void)e_dog_search_within(o.lat, o.lng, o.radius_m, hits.data(), count);
+        (void)e_dog_db_within(db.get(), o.lat, o.lng, o.radius_m, hits.data(), count);
     }
     for (const E_DOG_HIT& h : hits) {
         print_camera(h.data, h.record, h.distance_m, o.json);

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "edog/e_dog_source_date.h"
-#include "edog/e_dog_warn.h"
 #include "gps/nmea.h"
 #include "tool/commands.h"
 #include "tool/svg.h"
 #include "tool/tool.h"
+#include "warner/e_dog_warn.h"
 
 namespace edog_tool {
 
@@ -140,11 +140,13 @@ int run_fixes(const std::string& log, bool json) {
 }
 
 int run_replay(const ReplayOptions& o) {
-    const OpenModule module(o.file);
+    const Database db(o.file);
     const std::string text = read_text(o.log);
     Lines reader(text);
-    EDOG_WARNER warner{};
+    EDOG_WARNER warner;
     e_dog_warn_init(&warner, &o.config);
+    E_DOG_DB* const sources[] = {db.get()};
+    (void)e_dog_warn_set_sources(&warner, sources, 1);
     Drive drive;
     std::map<std::int32_t, std::size_t> near;  // record -> its place in drive.cameras
     std::set<std::int32_t> warned;
@@ -168,14 +170,15 @@ int run_replay(const ReplayOptions& o) {
         ++fed;
         (void)e_dog_warn_update(&warner, &info, nullptr, nullptr);
         drive.track.push_back({fix.lat, fix.lng});
-        for (std::int32_t t = 0; t < warner.track_count; ++t) {
-            const E_DOG_DATA& c = warner.tracks[t].data;
-            if (near.emplace(warner.tracks[t].record, drive.cameras.size()).second) {
+        EDOG_WARN_TRACK tr{};
+        for (int t = 0; e_dog_warn_track(&warner, t, &tr) == 1; ++t) {
+            const E_DOG_DATA& c = tr.data;
+            if (near.emplace(tr.record, drive.cameras.size()).second) {
                 drive.cameras.push_back({{c.Gps_lat, c.Gps_lng}, camera_number(c.Idex), false});
             }
         }
-        for (std::int32_t e = 0; e < warner.event_count; ++e) {
-            const EDOG_WARN_EVENT& ev = warner.events[e];
+        EDOG_WARN_EVENT ev{};
+        for (int e = 0; e_dog_warn_event(&warner, e, &ev) == 1; ++e) {
             const E_DOG_DATA& c = ev.camera.data;
             ++counts[ev.kind & 3];
             if (ev.kind == EDOG_WARN_WARN) {

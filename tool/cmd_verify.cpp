@@ -9,9 +9,8 @@
 #include <map>
 #include <string>
 
-#include "edog/e_dog_internal.h"
-#include "edog/e_dog_record.h"
-#include "edog/list_build.h"
+#include "edog/build/list_build.h"
+#include "edog/datafile/e_dog_record.h"
 #include "geo/geohash_int.h"
 #include "tool/commands.h"
 #include "tool/tool.h"

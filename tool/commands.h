@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "edog/e_dog_warn.h"
+#include "warner/e_dog_warn.h"
 
 namespace edog_tool {
 

@@ -8,10 +8,10 @@
 #include <sstream>
 #include <string>
 
-#include "edog/atomic_file.h"
-#include "edog/e_dog_warn.h"
+#include "edog/datafile/atomic_file.h"
 #include "geo/distance.h"
 #include "tool/tool.h"
+#include "warner/e_dog_warn.h"
 
 namespace edog_tool {
 

@@ -10,7 +10,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "edog/e_dog_internal.h"
+#include "edog/datafile/open_file.h"
+#include "edog/e_dog_db.h"
 
 namespace edog_tool {
 
@@ -48,23 +49,24 @@ DataFile read_data_file(const std::string& path) {
     return DataFile{path, read_text(path)};
 }
 
-OpenModule::OpenModule(const std::string& path) {
-    e_dog_exit();
-    switch (e_dog::open_lookup(path.c_str(), false)) {
-    case e_dog::OpenResult::kOpen:
+Database::Database(const std::string& path) {
+    int error = EDOG_DB_OK;
+    db_ = e_dog_db_open(path.c_str(), &error);
+    switch (error) {
+    case EDOG_DB_OK:
         return;
-    case e_dog::OpenResult::kCannotOpen:
+    case EDOG_DB_ERR_OPEN:
+    case EDOG_DB_ERR_NOT_REGULAR:
         throw Failure(path, why_unreadable(path));
-    case e_dog::OpenResult::kTooManyRecords:
+    case EDOG_DB_ERR_TOO_MANY:
         throw Failure(path, "holds too many records for the searches (2^31 or more)");
-    case e_dog::OpenResult::kNoRecord:
-        break;
+    default:
+        throw Failure(path, e_dog_db_error_text(error));
     }
-    throw Failure(path, "holds no whole record");
 }
 
-OpenModule::~OpenModule() {
-    e_dog_exit();
+Database::~Database() {
+    e_dog_db_close(db_);
 }
 
 std::string read_text(const std::string& path) {

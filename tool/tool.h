@@ -13,7 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "edog/e_dog_record.h"
+#include "edog/datafile/data_file_layout.h"
+#include "edog/datafile/e_dog_record.h"
+#include "edog/e_dog_db.h"
 #include "edog/e_dog_source_date.h"
 #include <nlohmann/json.hpp>
 
@@ -33,25 +35,36 @@ struct DataFile {
     std::string path;
     std::string bytes;
 
-    [[nodiscard]] std::size_t records() const { return bytes.size() / e_dog::kRecordSize; }
-    [[nodiscard]] std::size_t trailing() const { return bytes.size() % e_dog::kRecordSize; }
+    [[nodiscard]] std::size_t records() const {
+        return static_cast<std::size_t>(e_dog::DataFileLayout::records(bytes.size()));
+    }
+    [[nodiscard]] std::size_t trailing() const {
+        return static_cast<std::size_t>(e_dog::DataFileLayout::trailing(bytes.size()));
+    }
     [[nodiscard]] const unsigned char* at(std::size_t i) const {
-        return reinterpret_cast<const unsigned char*>(bytes.data()) + i * e_dog::kRecordSize;
+        return reinterpret_cast<const unsigned char*>(bytes.data()) +
+               e_dog::DataFileLayout::offset(i);
     }
     [[nodiscard]] E_DOG_DATA record(std::size_t i) const { return e_dog::decode_record(at(i)); }
 };
 DataFile read_data_file(const std::string& path);
 
-// The module open for lookup on the data file `path` for the lifetime of the
-// object (the searches and the warner work on it).
-class OpenModule {
+// A database handle on the data file `path` for the lifetime of the object:
+// what the searches and the warner of a command work on. Fails as the
+// commands do when the file cannot be opened or holds no whole record.
+class Database {
 public:
-    explicit OpenModule(const std::string& path);
-    ~OpenModule();
-    OpenModule(const OpenModule&) = delete;
-    OpenModule& operator=(const OpenModule&) = delete;
-    OpenModule(OpenModule&&) = delete;
-    OpenModule& operator=(OpenModule&&) = delete;
+    explicit Database(const std::string& path);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+    Database(Database&&) = delete;
+    Database& operator=(Database&&) = delete;
+
+    [[nodiscard]] E_DOG_DB* get() const { return db_; }
+
+private:
+    E_DOG_DB* db_ = nullptr;
 };
 
 // The file `path` read whole. Fails when it cannot be opened or read, or is

@@ -1,0 +1,37 @@
+// The one walk over the keys in reach of a search: the reach box's fine
+// cells, the key ranges that cover them at the chosen code length, and every
+// key in those ranges whose fine cell lies in the box and that carries the
+// flags asked for. The nearest search, its nearby list and the radius search
+// all find their candidates this way. See doc/nearest-search.md.
+#ifndef EDOG_SEARCH_KEY_WALK_H
+#define EDOG_SEARCH_KEY_WALK_H
+
+#include <cstdint>
+#include <utility>
+
+#include "edog/search/nearest_bounds.h"
+#include "edog/search/nearest_cover.h"
+#include "edog/search/nearest_keys.h"
+
+namespace e_dog {
+
+// Calls visit(key, record) for every key of `keys` in reach of `box` with
+// all the flags of `need` (kTakeable, kPlaced), in key order; a visit that
+// answers false ends the walk. False, visiting nothing, when the box cannot
+// be covered by key ranges (it always can: one code character has 32 cells).
+template <typename Visit>
+bool walk_keys_in_reach(const KeyArray& keys, const ReachBox& box, std::uint64_t need,
+                        Visit&& visit) {
+    const CellRanges fine = fine_cells(box);
+    Cover cover;
+    if (!cover_ranges(fine, cover_bits(box, fine), cover)) {
+        return false;
+    }
+    const KeyBox in_box(fine.lat, fine.lng.data(), fine.lng_count);
+    scan_key_ranges(keys, cover.ranges, cover.count, in_box, need, std::forward<Visit>(visit));
+    return true;
+}
+
+}  // namespace e_dog
+
+#endif  // EDOG_SEARCH_KEY_WALK_H

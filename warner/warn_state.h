@@ -1,0 +1,75 @@
+// Inside of a warner (warner/e_dog_warn.h): the state kept in the caller's
+// EDOG_WARNER and the stages one fix goes through. The warner's own files
+// and tests only.
+#ifndef EDOG_WARNER_WARN_STATE_H
+#define EDOG_WARNER_WARN_STATE_H
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#include "edog/e_dog_db.h"
+#include "edog/e_dog_source_date.h"
+#include "warner/e_dog_warn.h"
+
+namespace e_dog::warn {
+
+enum class TrackState : INT32 { kArmed = 0, kWarned = 1, kPassed = 2 };
+
+inline constexpr std::size_t kMaxTracks = EDOG_WARN_MAX_TRACKS;
+inline constexpr std::size_t kMaxEvents = EDOG_WARN_MAX_EVENTS;
+inline constexpr std::size_t kMaxSources = EDOG_WARN_MAX_SOURCES;
+
+struct State {
+    EDOG_WARN_CONFIG config{};
+    std::array<E_DOG_DB*, kMaxSources> sources{};
+    std::size_t source_count = 0;  // 0: the module's open file
+    std::array<EDOG_WARN_TRACK, kMaxTracks> tracks{};
+    std::size_t track_count = 0;
+    std::array<EDOG_WARN_EVENT, kMaxEvents> events{};
+    std::size_t event_count = 0;
+    std::size_t event_next = 0;  // the next one e_dog_warn_next hands over
+};
+static_assert(sizeof(State) <= EDOG_WARNER_BYTES, "the published storage must hold the state");
+static_assert(alignof(State) <= alignof(EDOG_WARNER), "the published storage must align it");
+
+// The state in a caller's storage.
+State& state_of(EDOG_WARNER* w);
+const State& state_of(const EDOG_WARNER* w);
+
+// A camera in reach at this fix and the source it is from.
+struct Sighting {
+    E_DOG_HIT hit;
+    INT32 source;
+};
+using Sightings = std::array<Sighting, kMaxTracks>;
+
+// The vehicle at this fix, as the stages see it.
+struct Motion {
+    double lat;
+    double lng;
+    int speed_kmh;
+    double course;   // degrees; meaningful only when course_ok
+    bool course_ok;  // course known and speed at least min_speed_kmh
+    double reach_m;  // the warning distance D at this speed
+};
+Motion motion_of(const EDOG_WARN_CONFIG& cfg, const GPS_INFO_T& fix);
+
+// The stages of one fix, in order.
+// gather: every camera within rearm_m of every source, nearest first, at
+// most kMaxTracks; how many, or -1 when no source can be searched.
+int gather(const State& s, const Motion& m, Sightings& out);
+// retire: tracks no longer in reach are dropped (armed again); a warned one
+// among them is reported passed.
+void retire(State& s, const Sightings& seen, std::size_t n, const Motion& m);
+// step: one camera in reach; answers its track while it is being warned,
+// nullptr otherwise.
+const EDOG_WARN_TRACK* step_camera(State& s, const Sighting& cam, const Motion& m);
+// overspeed: the over-speed rule for a camera being warned.
+void check_overspeed(State& s, EDOG_WARN_TRACK& tr, const Sighting& cam, const Motion& m);
+
+void add_event(State& s, INT32 kind, const Sighting& cam, int speed_kmh);
+
+}  // namespace e_dog::warn
+
+#endif  // EDOG_WARNER_WARN_STATE_H
