@@ -36,14 +36,14 @@ struct DataFile {
     std::string bytes;
 
     [[nodiscard]] std::size_t records() const {
-        return static_cast<std::size_t>(e_dog::DataFileLayout::records(bytes.size()));
+        return e_dog::DataFileLayout::records(bytes.size());
     }
     [[nodiscard]] std::size_t trailing() const {
-        return static_cast<std::size_t>(e_dog::DataFileLayout::trailing(bytes.size()));
+        return e_dog::DataFileLayout::trailing(bytes.size());
     }
     [[nodiscard]] const unsigned char* at(std::size_t i) const {
         return reinterpret_cast<const unsigned char*>(bytes.data()) +
-               e_dog::DataFileLayout::offset(i);
+               e_dog::DataFileLayout::offset_in_memory(i);
     }
     [[nodiscard]] E_DOG_DATA record(std::size_t i) const { return e_dog::decode_record(at(i)); }
 };

@@ -5,6 +5,8 @@
 #ifndef EDOG_DATAFILE_DATA_FILE_LAYOUT_H
 #define EDOG_DATAFILE_DATA_FILE_LAYOUT_H
 
+#include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 
@@ -18,22 +20,31 @@ struct DataFileLayout {
     // more whole records is refused.
     static constexpr std::uint64_t kMaxRecords = std::numeric_limits<std::int32_t>::max();
 
-    // Whole records in a file of `file_bytes` bytes.
-    static constexpr std::uint64_t records(std::uint64_t file_bytes) {
-        return file_bytes / kRecordBytes;
+    // Whole records in `size` bytes of a file (a file size, or the size of
+    // its bytes in memory), in the same type.
+    template <std::unsigned_integral Size>
+    static constexpr Size records(Size size) {
+        return size / Size{kRecordBytes};
     }
     // Bytes behind the last whole record.
-    static constexpr std::uint64_t trailing(std::uint64_t file_bytes) {
-        return file_bytes % kRecordBytes;
+    template <std::unsigned_integral Size>
+    static constexpr Size trailing(Size size) {
+        return size % Size{kRecordBytes};
     }
-    // Where record `index` starts.
+    // Where record `index` starts in the file.
     static constexpr std::uint64_t offset(std::uint64_t index) { return index * kRecordBytes; }
+    // Where record `index` starts in the file's bytes in memory (a map or a
+    // buffer, which never exceeds the address space).
+    static constexpr std::size_t offset_in_memory(std::size_t index) {
+        return index * std::size_t{kRecordBytes};
+    }
     // Bytes of a file of `records` records.
     static constexpr std::uint64_t bytes(std::uint64_t records) { return offset(records); }
 };
 
 static_assert(DataFileLayout::records(DataFileLayout::bytes(3) + 55) == 3);
-static_assert(DataFileLayout::offset(1) == 56 && DataFileLayout::trailing(57) == 1);
+static_assert(DataFileLayout::offset_in_memory(2) == DataFileLayout::offset(2));
+static_assert(DataFileLayout::offset(1) == 56 && DataFileLayout::trailing(57U) == 1);
 
 }  // namespace e_dog
 

@@ -113,7 +113,7 @@ DataMap::~DataMap() {
 
 void DataMap::map(std::uint32_t records) {
     records_ = records;
-    const auto length = static_cast<std::size_t>(DataFileLayout::bytes(records));
+    const auto length = DataFileLayout::offset_in_memory(records);
     void* p = length == 0 ? MAP_FAILED : ::mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, 0);
     if (p != MAP_FAILED) {
         bytes_ = static_cast<const unsigned char*>(p);

@@ -68,7 +68,7 @@ public:
 private:
     void map(std::uint32_t records);
     [[nodiscard]] const unsigned char* at(std::uint32_t i) const {
-        return bytes_ + static_cast<std::size_t>(DataFileLayout::offset(i));
+        return bytes_ + DataFileLayout::offset_in_memory(i);
     }
 
     int fd_ = -1;

@@ -53,9 +53,9 @@ std::vector<Answer> within(const std::vector<E_DOG_DATA>& records, double lat, d
 
 std::vector<E_DOG_DATA> decode_file(const unsigned char* bytes, std::size_t size) {
     std::vector<E_DOG_DATA> out;
-    const std::uint64_t records = DataFileLayout::records(size);
-    for (std::uint64_t i = 0; i < records; ++i) {
-        out.push_back(decode_record(bytes + DataFileLayout::offset(i)));
+    const std::size_t records = DataFileLayout::records(size);
+    for (std::size_t i = 0; i < records; ++i) {
+        out.push_back(decode_record(bytes + DataFileLayout::offset_in_memory(i)));
     }
     return out;
 }
