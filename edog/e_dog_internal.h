@@ -1,6 +1,6 @@
 // Private state of the camera module, for the module's own files, the driver
 // and the tests. The module's helpers live in its rooms: the data file
-// (edog/datafile/), the build (edog/build/), the searches (edog/search/) and
+// (edog/datafile/), the build (edog/builder/), the searches (edog/search/) and
 // the lookup (edog/lookup/).
 #ifndef EDOG_E_DOG_INTERNAL_H
 #define EDOG_E_DOG_INTERNAL_H

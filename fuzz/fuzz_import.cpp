@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "edog/build/list_build.h"
+#include "edog/builder/list_build.h"
 #include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_source_date.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "edog/build/list_build.h"
+#include "edog/builder/list_build.h"
 #include "edog/e_dog_source_date.h"
 #include "edog/reference/reference_text.h"
 #include "fuzz/fuzz_support.h"

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "edog/build/list_build.h"
+#include "edog/builder/list_build.h"
 #include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_source_date.h"

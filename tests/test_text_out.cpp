@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "edog/build/text_out.h"
+#include "edog/builder/text_out.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <limits>
 #include <thread>
 
-#include "edog/build/list_build.h"
+#include "edog/builder/list_build.h"
 #include "tool/tool.h"
 
 namespace edog_tool {

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "edog/build/list_build.h"
+#include "edog/builder/list_build.h"
 #include "edog/datafile/open_file.h"
 #include "tool/camera_list.h"
 #include "tool/commands.h"

@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "edog/build/list_build.h"
+#include "edog/builder/list_build.h"
 #include "edog/datafile/e_dog_record.h"
 #include "geo/geohash_int.h"
 #include "tool/commands.h"

@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "edog/build/list_build.h"
+#include "edog/builder/list_build.h"
 
 namespace e_dog::reference {
 

@@ -1,6 +1,6 @@
 // The camera list's scanner and reader and the data file's writer, shared by
-// every build. See edog/build/list_build.h.
-#include "edog/build/list_build.h"
+// every build. See edog/builder/list_build.h.
+#include "edog/builder/list_build.h"
 
 #include <algorithm>
 #include <charconv>

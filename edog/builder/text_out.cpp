@@ -1,4 +1,4 @@
-#include "edog/build/text_out.h"
+#include "edog/builder/text_out.h"
 
 #include <algorithm>
 #include <charconv>

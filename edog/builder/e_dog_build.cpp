@@ -5,8 +5,8 @@
 #include <new>
 #include <string>
 
-#include "edog/build/list_build.h"
-#include "edog/build/text_out.h"
+#include "edog/builder/list_build.h"
+#include "edog/builder/text_out.h"
 #include "edog/datafile/e_dog_record.h"
 #include "edog/datafile/open_file.h"
 #include "edog/e_dog_internal.h"

@@ -16,7 +16,7 @@
 #include <new>
 #include <vector>
 
-#include "edog/build/list_build.h"
+#include "edog/builder/list_build.h"
 #include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
 
