@@ -5,7 +5,9 @@
 // a kind not warned never are.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -135,73 +137,145 @@ protected:
     test::ScratchDir dir_;
 };
 
-TEST_F(Warner, SimulatedDrivesWarnEachCameraAheadOnceAndInTime) {
-    const Drive drives[] = {
-        {"town, straight", 30, 0.0, 500.0},     {"town, curve", 50, 0.25, 450.0},
-        {"road, bends", 90, 0.3, 700.0},        {"motorway", 130, 0.0, 900.0},
-        {"motorway, bend", 130, 0.2, 900.0},    {"cameras every 200 m", 130, 0.0, 200.0},
-        {"slow, every 200 m", 40, 0.25, 200.0},
-    };
-    std::mt19937_64 rng(12);
-    std::normal_distribution<double> pos_noise(0.0, 3.0);
-    std::normal_distribution<double> course_noise(0.0, 3.0);
+const Drive kDrives[] = {
+    {"town, straight", 30, 0.0, 500.0},  {"town, curve", 50, 0.25, 450.0},
+    {"road, bends", 90, 0.3, 700.0},     {"motorway", 130, 0.0, 900.0},
+    {"motorway, bend", 130, 0.2, 900.0}, {"cameras every 200 m", 130, 0.0, 200.0},
+    {"slow, every 200 m", 40, 0.25, 200.0},
+};
+
+// The noise of a fix's position (each fix) and course, in metres and degrees.
+constexpr double kNoiseM = 3.0;
+// How far the true distance may stand from the fix's: the noise of two fixes.
+constexpr double kTwoFixesM = 12.0;
+
+// Drives `way` with noise through `w`, checking every event as it comes: a
+// warning no earlier than at the warning distance D and no later than D less
+// one second of travel; passing only after being warned and reaching the
+// camera; the camera's source, where `source_of` gives one. Counts warnings
+// and passings per camera and checks that every camera to be warned was,
+// once, and in order.
+void drive_and_check(EDOG_WARNER& w, const Drive& d, const std::vector<Pose>& way,
+                     const std::vector<Placed>& placed, std::mt19937_64& rng,
+                     const std::function<int(const E_DOG_DATA&)>& source_of = nullptr) {
+    std::normal_distribution<double> pos_noise(0.0, kNoiseM);
+    std::normal_distribution<double> course_noise(0.0, kNoiseM);
     std::uniform_real_distribution<double> angle(0.0, 2 * kPi);
-    for (const Drive& d : drives) {
+    const double v = d.speed_kmh / 3.6;
+    const double reach = std::clamp(v * 15.0, 150.0, 800.0);
+    std::vector<int> warned(placed.size(), 0);
+    std::vector<int> passed(placed.size(), 0);
+    std::vector<int> warn_order;
+    for (std::size_t t = 0; t < way.size(); ++t) {
+        const Pose& truth = way[t];
+        const auto [lat, lng] =
+            test::destination(truth.lat, truth.lng, std::fabs(pos_noise(rng)), angle(rng));
+        GPS_INFO_T fix{};
+        fix.lati = lat;
+        fix.longi = lng;
+        fix.current_speed = d.speed_kmh;
+        fix.degrees = std::fmod(truth.heading + course_noise(rng) + 360.0, 360.0);
+        E_DOG_LCD lcd{};
+        (void)e_dog_warn_update(&w, &fix, nullptr, &lcd);
+        EXPECT_EQ(lcd.cur_speed, d.speed_kmh);
+        EDOG_WARN_EVENT ev{};
+        for (int e = 0; e_dog_warn_event(&w, e, &ev) == 1; ++e) {
+            const auto it = std::find_if(placed.begin(), placed.end(), [&](const Placed& p) {
+                return p.cam.Idex == ev.camera.data.Idex;
+            });
+            ASSERT_NE(it, placed.end());
+            const auto i = static_cast<std::size_t>(it - placed.begin());
+            if (source_of) {
+                EXPECT_EQ(ev.source, source_of(it->cam)) << "camera " << it->cam.Idex;
+            }
+            if (ev.kind == EDOG_WARN_WARN) {
+                ++warned[i];
+                warn_order.push_back(it->order);
+                const double true_d =
+                    get_distance(truth.lat, truth.lng, it->cam.Gps_lat, it->cam.Gps_lng);
+                EXPECT_LE(ev.camera.distance_m, reach) << "camera " << it->cam.Idex;
+                EXPECT_LE(true_d, reach + kTwoFixesM) << "camera " << it->cam.Idex;
+                EXPECT_GE(true_d, reach - v - kTwoFixesM) << "camera " << it->cam.Idex;
+            } else if (ev.kind == EDOG_WARN_PASSED) {
+                ++passed[i];
+                EXPECT_EQ(warned[i], 1) << "passed before being warned";
+                EXPECT_GE(static_cast<double>(t), it->level_s) << "passed before reaching it";
+            }
+        }
+    }
+    int expected = 0;
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        const bool want = placed[i].expect == Expect::kWarned;
+        expected += want ? 1 : 0;
+        EXPECT_EQ(warned[i], want ? 1 : 0) << "camera " << placed[i].cam.Idex;
+        EXPECT_EQ(passed[i], want ? 1 : 0) << "camera " << placed[i].cam.Idex;
+    }
+    EXPECT_GT(expected, 3);
+    EXPECT_TRUE(std::is_sorted(warn_order.begin(), warn_order.end()));
+}
+
+TEST_F(Warner, SimulatedDrivesWarnEachCameraAheadOnceAndInTime) {
+    std::mt19937_64 rng(12);
+    for (const Drive& d : kDrives) {
         SCOPED_TRACE(d.what);
         const std::vector<Pose> way = path(d, 600);
         const std::vector<Placed> placed = place_cameras(way, d);
         open_cameras(placed);
-        const double v = d.speed_kmh / 3.6;
-        const double reach = std::clamp(v * 15.0, 150.0, 800.0);
-
         EDOG_WARNER w;
         e_dog_warn_init(&w, nullptr);
-        std::vector<int> warned(placed.size(), 0);
-        std::vector<int> passed(placed.size(), 0);
-        std::vector<int> warn_order;
-        for (std::size_t t = 0; t < way.size(); ++t) {
-            const Pose& truth = way[t];
-            const auto [lat, lng] =
-                test::destination(truth.lat, truth.lng, std::fabs(pos_noise(rng)), angle(rng));
+        drive_and_check(w, d, way, placed, rng);
+        // The texts handed over name the camera and the distance.
+        EDOG_ALARM alarm{};
+        e_dog_warn_init(&w, nullptr);
+        std::string texts;
+        for (const Pose& p : way) {
             GPS_INFO_T fix{};
-            fix.lati = lat;
-            fix.longi = lng;
+            fix.lati = p.lat;
+            fix.longi = p.lng;
             fix.current_speed = d.speed_kmh;
-            fix.degrees = std::fmod(truth.heading + course_noise(rng) + 360.0, 360.0);
-            EDOG_ALARM alarm{};
-            E_DOG_LCD lcd{};
-            for (int kind = e_dog_warn_update(&w, &fix, &alarm, &lcd); kind != EDOG_WARN_NONE;
-                 kind = e_dog_warn_next(&w, &alarm)) {
-                const auto it = std::find_if(placed.begin(), placed.end(), [&](const Placed& p) {
-                    return p.cam.Idex == alarm.data.Idex;
-                });
-                ASSERT_NE(it, placed.end());
-                const auto i = static_cast<std::size_t>(it - placed.begin());
-                if (kind == EDOG_WARN_WARN) {
-                    ++warned[i];
-                    warn_order.push_back(it->order);
-                    const double true_d =
-                        get_distance(truth.lat, truth.lng, it->cam.Gps_lat, it->cam.Gps_lng);
-                    // D less one second of travel, less the noise of two fixes.
-                    EXPECT_GE(true_d, reach - v - 12.0) << "camera " << it->cam.Idex;
-                    EXPECT_NE(std::string(alarm.str).find(" in "), std::string::npos);
-                } else if (kind == EDOG_WARN_PASSED) {
-                    ++passed[i];
-                    EXPECT_EQ(warned[i], 1) << "passed before being warned";
-                    EXPECT_GE(static_cast<double>(t), it->level_s) << "passed before reaching it";
-                }
+            fix.degrees = p.heading;
+            for (int k = e_dog_warn_update(&w, &fix, &alarm, nullptr); k != EDOG_WARN_NONE;
+                 k = e_dog_warn_next(&w, &alarm)) {
+                texts += std::to_string(k) + ":" + alarm.str + "\n";
             }
-            EXPECT_EQ(lcd.cur_speed, d.speed_kmh);
         }
-        int expected = 0;
-        for (std::size_t i = 0; i < placed.size(); ++i) {
-            const bool want = placed[i].expect == Expect::kWarned;
-            expected += want ? 1 : 0;
-            EXPECT_EQ(warned[i], want ? 1 : 0) << "camera " << placed[i].cam.Idex;
-            EXPECT_EQ(passed[i], want ? 1 : 0) << "camera " << placed[i].cam.Idex;
+        EXPECT_NE(texts.find("1:speed camera "), std::string::npos) << texts;
+        EXPECT_NE(texts.find("3:speed camera passed"), std::string::npos) << texts;
+    }
+}
+
+// The maker's list and the driver's own list, open as two handles while the
+// module has no file open: the same drives, every camera warned once from
+// the source that holds it.
+TEST_F(Warner, TwoSourcesWarnAsOneListWouldAndNameTheirSource) {
+    std::mt19937_64 rng(13);
+    for (const Drive& d : {kDrives[2], kDrives[5]}) {
+        SCOPED_TRACE(d.what);
+        const std::vector<Pose> way = path(d, 600);
+        const std::vector<Placed> placed = place_cameras(way, d);
+        std::vector<Placed> lists[2];
+        for (const Placed& p : placed) {
+            lists[p.cam.Idex % 2].push_back(p);
         }
-        EXPECT_GT(expected, 3);
-        EXPECT_TRUE(std::is_sorted(warn_order.begin(), warn_order.end()));
+        open_cameras(lists[0]);
+        ASSERT_EQ(std::rename("DATA_T.BIN", "maker.bin"), 0);
+        open_cameras(lists[1]);
+        ASSERT_EQ(std::rename("DATA_T.BIN", "driver.bin"), 0);
+        e_dog_exit();
+        E_DOG_DB* sources[] = {e_dog_db_open("maker.bin", nullptr),
+                               e_dog_db_open("driver.bin", nullptr)};
+        ASSERT_NE(sources[0], nullptr);
+        ASSERT_NE(sources[1], nullptr);
+        EDOG_WARNER w;
+        e_dog_warn_init(&w, nullptr);
+        EXPECT_EQ(e_dog_warn_set_sources(&w, sources, EDOG_WARN_MAX_SOURCES + 1), -1);
+        E_DOG_DB* with_null[] = {sources[0], nullptr};
+        EXPECT_EQ(e_dog_warn_set_sources(&w, with_null, 2), -1);
+        ASSERT_EQ(e_dog_warn_set_sources(&w, sources, 2), 0);
+        drive_and_check(w, d, way, placed, rng,
+                        [](const E_DOG_DATA& cam) { return cam.Idex % 2; });
+        e_dog_db_close(sources[0]);
+        e_dog_db_close(sources[1]);
     }
 }
 
