@@ -1,11 +1,13 @@
 // The data file under concurrent and interrupted builds: whatever happens, it
 // is the whole old file or the whole new one, and nothing else is written.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -140,6 +142,42 @@ TEST_F(Replace, BuildKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
     RecordProperty("new", news);
     EXPECT_EQ(olds + news, 100);
     EXPECT_GT(olds, 0);  // the kills did land during the build
+}
+
+}  // namespace
+
+namespace {
+
+// A build whose data file cannot grow past `limit` bytes (a full medium, a
+// quota): the writes that fail are the buffered ones, the final flush or the
+// close. The build fails, the old data file stays whole and no temporary file
+// is left; at exactly the new file's size it succeeds.
+TEST_F(Replace, FileSizeLimitAtAnyWriteKeepsTheOldFile) {
+    const std::string old_bytes = built_bytes(camera_list(40, 1));
+    const std::string new_list = camera_list(300, 2);
+    const std::string new_bytes = built_bytes(new_list);
+    ASSERT_EQ(new_bytes.size(), 300U * 56U);
+    const auto size = static_cast<rlim_t>(new_bytes.size());
+    // 0 and 1: the first write; 4096 and 8192: a buffer boundary; size - 1:
+    // the final flush of the last partial buffer; size: nothing fails.
+    const rlim_t limits[] = {0, 1, 4096, 8192, size - 1, size};
+    for (const rlim_t limit : limits) {
+        SCOPED_TRACE(limit);
+        test::write_file("DATA_T.BIN", old_bytes);
+        test::write_file("speedcam22.txt", new_list);
+        const test::ChildResult r = test::run_in_child([limit] {
+            (void)std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG
+            const rlimit fsize{limit, limit};
+            if (::setrlimit(RLIMIT_FSIZE, &fsize) != 0) {
+                return 3;
+            }
+            return e_dog_updata_tsk() == 0 ? 0 : 1;
+        });
+        ASSERT_NE(r.exit_status, 3);
+        EXPECT_EQ(r.exit_status, limit == size ? 0 : 1);
+        EXPECT_EQ(test::read_file("DATA_T.BIN"), limit == size ? new_bytes : old_bytes);
+        EXPECT_TRUE(test::temp_files().empty());
+    }
 }
 
 }  // namespace
