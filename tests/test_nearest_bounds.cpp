@@ -1,12 +1,14 @@
 // The search's distance bounds against the distance formula itself: the reach
 // box holds every position within the radius, and the floor of a fine cell is
 // never above the distance to a position in it.
+#include <algorithm>
 #include <cmath>
 #include <random>
 
 #include <gtest/gtest.h>
 
 #include "edog/search/nearest_bounds.h"
+#include "edog/search/nearest_cover.h"
 #include "geo/distance.h"
 #include "geo/geohash.h"
 #include "geo/geohash_int.h"
@@ -102,6 +104,69 @@ TEST(NearestBounds, FloorOfACellIsNeverAboveTheDistanceToItsCameras) {
             << lat << "," << lng << " camera " << clat << "," << clng << " at " << d;
     }
     EXPECT_GT(active, 30000);  // the bound does dismiss cells
+}
+
+}  // namespace
+
+namespace {
+
+// Cells of the box at a code length of `bits` bits.
+std::uint64_t cells_at(const e_dog::CellRanges& fine, int bits) {
+    const int lat_shift = geo::lat_bits(50) - geo::lat_bits(bits);
+    const int lng_shift = geo::lng_bits(50) - geo::lng_bits(bits);
+    std::uint64_t across = 0;
+    for (std::size_t i = 0; i < fine.lng_count; ++i) {
+        across += static_cast<std::uint64_t>((fine.lng[i].hi >> lng_shift) -
+                                             (fine.lng[i].lo >> lng_shift) + 1);
+    }
+    return across * static_cast<std::uint64_t>((fine.lat.hi >> lat_shift) -
+                                               (fine.lat.lo >> lat_shift) + 1);
+}
+
+// The cover's code length: the box in at most four cells of it, and the next
+// finer length either more than four or cells less than half the box (where
+// a few cells can never cover it); one character only where nothing covers
+// the box in four. Its ranges then hold every fine cell of the box.
+TEST(NearestCover, CodeLengthIsTheFinestWithAtMostFourCells) {
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<double> lat(-89.9, 89.9);
+    std::uniform_real_distribution<double> lng(-180.0, 180.0);
+    std::uniform_real_distribution<double> log_radius(0.0, 6.0);  // 1 m to 1000 km
+    int finest_seen = 0;
+    int coarsest_seen = 50;
+    for (int i = 0; i < 20000; ++i) {
+        const double a = i % 10 == 0 ? std::copysign(89.0 + lat(rng) / 900.0, lat(rng)) : lat(rng);
+        const double b = i % 7 == 0 ? std::copysign(179.999, lng(rng)) : lng(rng);
+        const double r = std::pow(10.0, log_radius(rng));
+        const e_dog::ReachBox box = e_dog::reach_box(a, b, r);
+        const e_dog::CellRanges fine = e_dog::fine_cells(box);
+        const int bits = e_dog::cover_bits(box, fine);
+        ASSERT_EQ(bits % 5, 0);
+        ASSERT_GE(bits, 5);
+        ASSERT_LE(bits, 50);
+        finest_seen = std::max(finest_seen, bits);
+        coarsest_seen = std::min(coarsest_seen, bits);
+        if (bits > 5) {
+            ASSERT_LE(cells_at(fine, bits), 4U) << a << "," << b << " r " << r;
+        }
+        if (bits < 50) {
+            const int finer = bits + 5;
+            double width = 0.0;
+            for (std::size_t k = 0; k < box.lng_count; ++k) {
+                width += box.lng[k].second - box.lng[k].first;
+            }
+            const bool small = 180.0 / geo::kPow2[static_cast<std::size_t>(geo::lat_bits(finer))] *
+                                       2 < box.lat_hi - box.lat_lo ||
+                               360.0 / geo::kPow2[static_cast<std::size_t>(geo::lng_bits(finer))] *
+                                       2 < width;
+            ASSERT_TRUE(small || cells_at(fine, finer) > 4U) << a << "," << b << " r " << r;
+        }
+        e_dog::Cover cover;
+        ASSERT_TRUE(e_dog::cover_ranges(fine, bits, cover));
+        ASSERT_LE(cover.count, bits > 5 ? 8U : e_dog::Cover::kMaxRanges);
+    }
+    EXPECT_GE(finest_seen, 45);
+    EXPECT_LE(coarsest_seen, 15);
 }
 
 }  // namespace
