@@ -139,6 +139,66 @@ int run_fixes(const std::string& log, bool json) {
     return 0;
 }
 
+namespace {
+
+// What a replay gathers beside the events it prints: the drive to draw, the
+// cameras seen near it and the counts of the summary.
+struct ReplayLog {
+    Drive drive;
+    std::map<std::int32_t, std::size_t> near;  // record -> its place in drive.cameras
+    std::set<std::int32_t> warned;
+    std::uint64_t counts[4] = {};
+    std::uint64_t fed = 0;
+
+    // The cameras the warner tracks after a fix.
+    void note_cameras(const EDOG_WARNER& w) {
+        EDOG_WARN_TRACK tr{};
+        for (int t = 0; e_dog_warn_track(&w, t, &tr) == 1; ++t) {
+            const E_DOG_DATA& c = tr.data;
+            if (near.emplace(tr.record, drive.cameras.size()).second) {
+                drive.cameras.push_back({{c.Gps_lat, c.Gps_lng}, camera_number(c.Idex), false});
+            }
+        }
+    }
+
+    void note_event(const EDOG_WARN_EVENT& ev, const NMEA_FIX& fix) {
+        ++counts[ev.kind & 3];
+        if (ev.kind == EDOG_WARN_WARN) {
+            warned.insert(ev.camera.record);
+            const auto at = near.find(ev.camera.record);
+            if (at != near.end()) {
+                drive.cameras[at->second].warned = true;
+            }
+        }
+        drive.events.push_back({{fix.lat, fix.lng}, ev.kind});
+    }
+};
+
+void print_event(const EDOG_WARN_EVENT& ev, const NMEA_FIX& fix, std::uint64_t line_no, bool json) {
+    const E_DOG_DATA& c = ev.camera.data;
+    if (json) {
+        Json j;
+        j["line"] = line_no;
+        j["utc_s"] = fix.has_time != 0 ? number(fix.utc_s) : Json(nullptr);
+        j["event"] = event_name(ev.kind);
+        j["idex"] = camera_number(c.Idex);
+        j["record"] = ev.camera.record;
+        j["distance_m"] = number(ev.camera.distance_m);
+        j["limit_kmh"] = c.Speed;
+        j["speed_kmh"] = ev.speed_kmh;
+        j["lat"] = number(fix.lat);
+        j["lng"] = number(fix.lng);
+        print_json(j);
+        return;
+    }
+    std::printf("%s  line %llu  %-9s  idex %u  record %d  %.0f m  limit %d  speed %d km/h\n",
+                clock_text(fix).c_str(), static_cast<unsigned long long>(line_no),
+                event_name(ev.kind), camera_number(c.Idex), ev.camera.record, ev.camera.distance_m,
+                c.Speed, ev.speed_kmh);
+}
+
+}  // namespace
+
 int run_replay(const ReplayOptions& o) {
     const Database db(o.file);
     const std::string text = read_text(o.log);
@@ -147,11 +207,7 @@ int run_replay(const ReplayOptions& o) {
     e_dog_warn_init(&warner, &o.config);
     E_DOG_DB* const sources[] = {db.get()};
     (void)e_dog_warn_set_sources(&warner, sources, 1);
-    Drive drive;
-    std::map<std::int32_t, std::size_t> near;  // record -> its place in drive.cameras
-    std::set<std::int32_t> warned;
-    std::uint64_t counts[4] = {};
-    std::uint64_t fed = 0;
+    ReplayLog log;
     NMEA_FIX last{};
     bool have_last = false;
     std::string_view line;
@@ -167,60 +223,26 @@ int run_replay(const ReplayOptions& o) {
         if (nmea_fill_gps_info(&fix, &info) != 0) {
             continue;  // not valid, or no position
         }
-        ++fed;
+        ++log.fed;
         (void)e_dog_warn_update(&warner, &info, nullptr, nullptr);
-        drive.track.push_back({fix.lat, fix.lng});
-        EDOG_WARN_TRACK tr{};
-        for (int t = 0; e_dog_warn_track(&warner, t, &tr) == 1; ++t) {
-            const E_DOG_DATA& c = tr.data;
-            if (near.emplace(tr.record, drive.cameras.size()).second) {
-                drive.cameras.push_back({{c.Gps_lat, c.Gps_lng}, camera_number(c.Idex), false});
-            }
-        }
+        log.drive.track.push_back({fix.lat, fix.lng});
+        log.note_cameras(warner);
         EDOG_WARN_EVENT ev{};
         for (int e = 0; e_dog_warn_event(&warner, e, &ev) == 1; ++e) {
-            const E_DOG_DATA& c = ev.camera.data;
-            ++counts[ev.kind & 3];
-            if (ev.kind == EDOG_WARN_WARN) {
-                warned.insert(ev.camera.record);
-                const auto at = near.find(ev.camera.record);
-                if (at != near.end()) {
-                    drive.cameras[at->second].warned = true;
-                }
-            }
-            drive.events.push_back({{fix.lat, fix.lng}, ev.kind});
-            if (o.json) {
-                Json j;
-                j["line"] = reader.line_no();
-                j["utc_s"] = fix.has_time != 0 ? number(fix.utc_s) : Json(nullptr);
-                j["event"] = event_name(ev.kind);
-                j["idex"] = camera_number(c.Idex);
-                j["record"] = ev.camera.record;
-                j["distance_m"] = number(ev.camera.distance_m);
-                j["limit_kmh"] = c.Speed;
-                j["speed_kmh"] = ev.speed_kmh;
-                j["lat"] = number(fix.lat);
-                j["lng"] = number(fix.lng);
-                print_json(j);
-            } else {
-                std::printf(
-                    "%s  line %llu  %-9s  idex %u  record %d  %.0f m  limit %d  speed %d "
-                    "km/h\n",
-                    clock_text(fix).c_str(), static_cast<unsigned long long>(reader.line_no()),
-                    event_name(ev.kind), camera_number(c.Idex), ev.camera.record,
-                    ev.camera.distance_m, c.Speed, ev.speed_kmh);
-            }
+            log.note_event(ev, fix);
+            print_event(ev, fix, reader.line_no(), o.json);
         }
     }
     (void)std::fprintf(summary_stream(o.json),
                        "%s: %llu fixes, %llu warnings, %llu over-speed, %llu passed, %zu cameras "
                        "warned\n",
-                       o.log.c_str(), static_cast<unsigned long long>(fed),
-                       static_cast<unsigned long long>(counts[EDOG_WARN_WARN]),
-                       static_cast<unsigned long long>(counts[EDOG_WARN_OVERSPEED]),
-                       static_cast<unsigned long long>(counts[EDOG_WARN_PASSED]), warned.size());
+                       o.log.c_str(), static_cast<unsigned long long>(log.fed),
+                       static_cast<unsigned long long>(log.counts[EDOG_WARN_WARN]),
+                       static_cast<unsigned long long>(log.counts[EDOG_WARN_OVERSPEED]),
+                       static_cast<unsigned long long>(log.counts[EDOG_WARN_PASSED]),
+                       log.warned.size());
     if (!o.svg.empty()) {
-        write_drive_svg(o.svg, drive);
+        write_drive_svg(o.svg, log.drive);
     }
     finish_output();
     return 0;

@@ -4,8 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "tool/commands.h"
 #include "tool/tool.h"
@@ -51,111 +54,126 @@ void add_warner_options(CLI::App& cmd, EDOG_WARN_CONFIG& c) {
                  "Warn cameras of DirType 0 too");
 }
 
+// One subcommand: its parsed form, and what runs it with the options given.
+struct Command {
+    CLI::App* app;
+    std::function<int()> run;
+};
+
+// Each adds one subcommand; its options live as long as the returned action.
+Command add_build(CLI::App& app) {
+    auto o = std::make_shared<BuildOptions>();
+    CLI::App* cmd = app.add_subcommand("build", "Build a data file from a camera list");
+    cmd->add_option("LIST", o->list,
+                    "Camera list (Idex,longitude,latitude,Type,Speed,"
+                    "DirType,Direction per line)")
+        ->required();
+    cmd->add_option("-o,--output", o->output, "Data file to write")->required();
+    cmd->add_flag("--compat", o->compat,
+                  "Read the list exactly as the device's build does (no line refused)");
+    cmd->add_flag("-q,--quiet", o->quiet, "No progress bar");
+    return {cmd, [o] { return run_build(*o); }};
+}
+
+// A subcommand on one data file, run by `run`.
+Command add_file_command(CLI::App& app, const char* name, const char* what,
+                         int (*run)(const std::string&)) {
+    auto file = std::make_shared<std::string>();
+    CLI::App* cmd = app.add_subcommand(name, what);
+    cmd->add_option("FILE", *file, "Data file")->required();
+    return {cmd, [file, run] { return run(*file); }};
+}
+
+Command add_lookup(CLI::App& app) {
+    auto o = std::make_shared<LookupOptions>();
+    CLI::App* cmd = app.add_subcommand("lookup", "The nearest camera to a position");
+    cmd->add_option("FILE", o->file, "Data file")->required();
+    cmd->add_option("LAT", o->lat, "Latitude, decimal degrees")
+        ->required()
+        ->check(CLI::Range(-90.0, 90.0));
+    cmd->add_option("LNG", o->lng, "Longitude, decimal degrees")
+        ->required()
+        ->check(CLI::Range(-180.0, 180.0));
+    cmd->add_option("-r,--radius", o->radius_m, "Search radius, metres")
+        ->capture_default_str()
+        ->check(positive_finite());
+    cmd->add_flag("--all", o->all, "Every camera within the radius, nearest first");
+    cmd->add_flag("--json", o->json, "One JSON object per camera");
+    return {cmd, [o] { return run_lookup(*o); }};
+}
+
+Command add_dump(CLI::App& app) {
+    auto file = std::make_shared<std::string>();
+    auto format = std::make_shared<std::string>("list");
+    CLI::App* cmd = app.add_subcommand("dump", "Write a data file's records as text");
+    cmd->add_option("FILE", *file, "Data file")->required();
+    cmd->add_option("-f,--format", *format, "list, csv or geojson")
+        ->capture_default_str()
+        ->check(CLI::IsMember({"list", "csv", "geojson"}));
+    return {cmd, [file, format] {
+                return run_dump(*file, *format == "csv"       ? DumpFormat::kCsv
+                                       : *format == "geojson" ? DumpFormat::kGeoJson
+                                                              : DumpFormat::kList);
+            }};
+}
+
+Command add_diff(CLI::App& app) {
+    auto files = std::make_shared<std::pair<std::string, std::string>>();
+    CLI::App* cmd = app.add_subcommand("diff",
+                                       "Cameras added, removed and changed; exit 1 "
+                                       "when the files differ");
+    cmd->add_option("OLD", files->first, "Data file before")->required();
+    cmd->add_option("NEW", files->second, "Data file after")->required();
+    return {cmd, [files] { return run_diff(files->first, files->second); }};
+}
+
+Command add_fixes(CLI::App& app) {
+    auto log = std::make_shared<std::string>();
+    auto json = std::make_shared<bool>(false);
+    CLI::App* cmd = app.add_subcommand("fixes", "The fixes an NMEA log gives");
+    cmd->add_option("LOG", *log, "NMEA 0183 log")->required();
+    cmd->add_flag("--json", *json, "One JSON object per fix");
+    return {cmd, [log, json] { return run_fixes(*log, *json); }};
+}
+
+Command add_replay(CLI::App& app) {
+    auto o = std::make_shared<ReplayOptions>();
+    e_dog_warn_default_config(&o->config);
+    CLI::App* cmd = app.add_subcommand("replay", "Run the warner over a recorded drive");
+    cmd->add_option("FILE", o->file, "Data file")->required();
+    cmd->add_option("LOG", o->log, "NMEA 0183 log of the drive")->required();
+    cmd->add_option("--svg", o->svg, "Draw the drive into this SVG file");
+    cmd->add_flag("--json", o->json, "One JSON object per event");
+    add_warner_options(*cmd, o->config);
+    return {cmd, [o] { return run_replay(*o); }};
+}
+
 int run(int argc, char** argv) {
     CLI::App app{"Builds, checks and queries camera data files; replays recorded drives.",
                  "edog-tool"};
     app.set_version_flag("--version", std::string("edog-tool ") + EDOG_VERSION);
     app.require_subcommand(1);
-
-    BuildOptions build_o;
-    CLI::App* build = app.add_subcommand("build", "Build a data file from a camera list");
-    build
-        ->add_option("LIST", build_o.list,
-                     "Camera list (Idex,longitude,latitude,Type,Speed,"
-                     "DirType,Direction per line)")
-        ->required();
-    build->add_option("-o,--output", build_o.output, "Data file to write")->required();
-    build->add_flag("--compat", build_o.compat,
-                    "Read the list exactly as the device's build does (no line refused)");
-    build->add_flag("-q,--quiet", build_o.quiet, "No progress bar");
-
-    std::string verify_file;
-    CLI::App* verify = app.add_subcommand("verify", "Check a data file; exit 1 when not sound");
-    verify->add_option("FILE", verify_file, "Data file")->required();
-
-    std::string info_file;
-    CLI::App* info = app.add_subcommand("info", "Counts, bounding box and limits of a data file");
-    info->add_option("FILE", info_file, "Data file")->required();
-
-    LookupOptions lookup_o;
-    CLI::App* lookup = app.add_subcommand("lookup", "The nearest camera to a position");
-    lookup->add_option("FILE", lookup_o.file, "Data file")->required();
-    lookup->add_option("LAT", lookup_o.lat, "Latitude, decimal degrees")
-        ->required()
-        ->check(CLI::Range(-90.0, 90.0));
-    lookup->add_option("LNG", lookup_o.lng, "Longitude, decimal degrees")
-        ->required()
-        ->check(CLI::Range(-180.0, 180.0));
-    lookup->add_option("-r,--radius", lookup_o.radius_m, "Search radius, metres")
-        ->capture_default_str()
-        ->check(positive_finite());
-    lookup->add_flag("--all", lookup_o.all, "Every camera within the radius, nearest first");
-    lookup->add_flag("--json", lookup_o.json, "One JSON object per camera");
-
-    std::string dump_file;
-    std::string dump_format = "list";
-    CLI::App* dump = app.add_subcommand("dump", "Write a data file's records as text");
-    dump->add_option("FILE", dump_file, "Data file")->required();
-    dump->add_option("-f,--format", dump_format, "list, csv or geojson")
-        ->capture_default_str()
-        ->check(CLI::IsMember({"list", "csv", "geojson"}));
-
-    std::string diff_old;
-    std::string diff_new;
-    CLI::App* diff = app.add_subcommand("diff",
-                                        "Cameras added, removed and changed; exit 1 "
-                                        "when the files differ");
-    diff->add_option("OLD", diff_old, "Data file before")->required();
-    diff->add_option("NEW", diff_new, "Data file after")->required();
-
-    std::string fixes_log;
-    bool fixes_json = false;
-    CLI::App* fixes = app.add_subcommand("fixes", "The fixes an NMEA log gives");
-    fixes->add_option("LOG", fixes_log, "NMEA 0183 log")->required();
-    fixes->add_flag("--json", fixes_json, "One JSON object per fix");
-
-    ReplayOptions replay_o;
-    e_dog_warn_default_config(&replay_o.config);
-    CLI::App* replay = app.add_subcommand("replay", "Run the warner over a recorded drive");
-    replay->add_option("FILE", replay_o.file, "Data file")->required();
-    replay->add_option("LOG", replay_o.log, "NMEA 0183 log of the drive")->required();
-    replay->add_option("--svg", replay_o.svg, "Draw the drive into this SVG file");
-    replay->add_flag("--json", replay_o.json, "One JSON object per event");
-    add_warner_options(*replay, replay_o.config);
-
+    const Command commands[] = {
+        add_build(app),
+        add_file_command(app, "verify", "Check a data file; exit 1 when not sound", run_verify),
+        add_file_command(app, "info", "Counts, bounding box and limits of a data file", run_info),
+        add_lookup(app),
+        add_dump(app),
+        add_diff(app),
+        add_fixes(app),
+        add_replay(app),
+    };
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int status = app.exit(e);
         return status == 0 ? 0 : kUsageError;
     }
-
     try {
-        if (*build) {
-            return run_build(build_o);
-        }
-        if (*verify) {
-            return run_verify(verify_file);
-        }
-        if (*info) {
-            return run_info(info_file);
-        }
-        if (*lookup) {
-            return run_lookup(lookup_o);
-        }
-        if (*dump) {
-            return run_dump(dump_file, dump_format == "csv"       ? DumpFormat::kCsv
-                                       : dump_format == "geojson" ? DumpFormat::kGeoJson
-                                                                  : DumpFormat::kList);
-        }
-        if (*diff) {
-            return run_diff(diff_old, diff_new);
-        }
-        if (*fixes) {
-            return run_fixes(fixes_log, fixes_json);
-        }
-        if (*replay) {
-            return run_replay(replay_o);
+        for (const Command& c : commands) {
+            if (*c.app) {
+                return c.run();
+            }
         }
     } catch (const std::bad_alloc&) {
         (void)std::fputs("edog-tool: out of memory\n", stderr);
