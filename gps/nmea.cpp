@@ -182,8 +182,12 @@ extern "C" const char* nmea_status_text(NMEA_STATUS status) {
     return "unknown";
 }
 
-extern "C" NMEA_STATUS nmea_parse_line(const char* line, size_t length, NMEA_FIX* fix) {
-    string_view s(line, length);
+namespace {
+
+// The sentence of a line: blanks around it trimmed, printable ASCII, one
+// '$' first, and a checksum of two hex digits that matches. `body` gets what
+// lies between the '$' and the '*'; NMEA_GOT_FIX stands for a sound frame.
+NMEA_STATUS frame(string_view s, string_view& body) {
     while (!s.empty() && is_blank(s.front())) {
         s.remove_prefix(1);
     }
@@ -225,34 +229,51 @@ extern "C" NMEA_STATUS nmea_parse_line(const char* line, size_t length, NMEA_FIX
     if (x != static_cast<unsigned>(hex_value(sum[0]) * 16 + hex_value(sum[1]))) {
         return NMEA_ERR_WRONG_CHECKSUM;
     }
-    const string_view body = s.substr(1, star - 1);
-    const string_view address = body.substr(0, body.find(','));
-    if (address.size() != 5) {
-        return NMEA_ERR_BAD_ADDRESS;
-    }
-    for (const char c : address) {
-        if (!(c >= 'A' && c <= 'Z') && !is_digit(c)) {
-            return NMEA_ERR_BAD_ADDRESS;
+    body = s.substr(1, star - 1);
+    return NMEA_GOT_FIX;
+}
+
+// Five upper-case letters or digits: talker and sentence type.
+bool valid_address(string_view address) {
+    return address.size() == 5 && std::all_of(address.begin(), address.end(), [](char c) {
+               return (c >= 'A' && c <= 'Z') || is_digit(c);
+           });
+}
+
+// The comma-separated fields of `rest`; false when they are too many.
+bool split_fields(string_view rest, Fields& fs) {
+    while (true) {
+        if (fs.n == kMaxFields) {
+            return false;
         }
+        const std::size_t comma = rest.find(',');
+        fs.f[fs.n++] = rest.substr(0, comma);
+        if (comma == string_view::npos) {
+            return true;
+        }
+        rest.remove_prefix(comma + 1);
+    }
+}
+
+}  // namespace
+
+extern "C" NMEA_STATUS nmea_parse_line(const char* line, size_t length, NMEA_FIX* fix) {
+    string_view body;
+    const NMEA_STATUS framed = frame(string_view(line, length), body);
+    if (framed != NMEA_GOT_FIX) {
+        return framed;
+    }
+    const string_view address = body.substr(0, body.find(','));
+    if (!valid_address(address)) {
+        return NMEA_ERR_BAD_ADDRESS;
     }
     const string_view type = address.substr(2);
     if (type != "RMC" && type != "GGA") {
         return NMEA_GOT_OTHER;
     }
     Fields fs;
-    if (address.size() < body.size()) {
-        string_view rest = body.substr(address.size() + 1);
-        while (true) {
-            if (fs.n == kMaxFields) {
-                return NMEA_ERR_FIELD_COUNT;
-            }
-            const std::size_t comma = rest.find(',');
-            fs.f[fs.n++] = rest.substr(0, comma);
-            if (comma == string_view::npos) {
-                break;
-            }
-            rest.remove_prefix(comma + 1);
-        }
+    if (address.size() < body.size() && !split_fields(body.substr(address.size() + 1), fs)) {
+        return NMEA_ERR_FIELD_COUNT;
     }
     NMEA_FIX out{};
     out.quality = -1;
