@@ -119,8 +119,8 @@ std::uint64_t cells_at(const e_dog::CellRanges& fine, int bits) {
         across += static_cast<std::uint64_t>((fine.lng[i].hi >> lng_shift) -
                                              (fine.lng[i].lo >> lng_shift) + 1);
     }
-    return across * static_cast<std::uint64_t>((fine.lat.hi >> lat_shift) -
-                                               (fine.lat.lo >> lat_shift) + 1);
+    return across *
+           static_cast<std::uint64_t>((fine.lat.hi >> lat_shift) - (fine.lat.lo >> lat_shift) + 1);
 }
 
 // The cover's code length: the box in at most four cells of it, and the next
@@ -155,10 +155,10 @@ TEST(NearestCover, CodeLengthIsTheFinestWithAtMostFourCells) {
             for (std::size_t k = 0; k < box.lng_count; ++k) {
                 width += box.lng[k].second - box.lng[k].first;
             }
-            const bool small = 180.0 / geo::kPow2[static_cast<std::size_t>(geo::lat_bits(finer))] *
-                                       2 < box.lat_hi - box.lat_lo ||
-                               360.0 / geo::kPow2[static_cast<std::size_t>(geo::lng_bits(finer))] *
-                                       2 < width;
+            const bool small =
+                180.0 / geo::kPow2[static_cast<std::size_t>(geo::lat_bits(finer))] * 2 <
+                    box.lat_hi - box.lat_lo ||
+                360.0 / geo::kPow2[static_cast<std::size_t>(geo::lng_bits(finer))] * 2 < width;
             ASSERT_TRUE(small || cells_at(fine, finer) > 4U) << a << "," << b << " r " << r;
         }
         e_dog::Cover cover;

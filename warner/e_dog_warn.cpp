@@ -3,6 +3,7 @@
 #include "warner/e_dog_warn.h"
 
 #include <cstdio>
+#include <memory>
 #include <new>
 
 #include "edog/datafile/camera_kind.h"
@@ -78,8 +79,8 @@ void e_dog_warn_default_config(EDOG_WARN_CONFIG* config) {
 }
 
 void e_dog_warn_init(EDOG_WARNER* w, const EDOG_WARN_CONFIG* config) {
-    State& s = *new (w->opaque) State{};
-    s.config = config != nullptr ? *config : kDefaults;
+    State* s = std::construct_at(reinterpret_cast<State*>(w->opaque));
+    s->config = config != nullptr ? *config : kDefaults;
 }
 
 int e_dog_warn_set_sources(EDOG_WARNER* w, E_DOG_DB* const* sources, int count) {

@@ -56,9 +56,9 @@ void collect(e_dog::SearchView& s, double lat, double lng, double radius_m,
 
 }  // namespace
 
-int e_dog_db_within(E_DOG_DB* db, double lati, double longi, double radius_m, E_DOG_HIT* out,
+int e_dog_db_within(E_DOG_DB* db, double lat, double lng, double radius_m, E_DOG_HIT* out,
                     int max_out) {
-    if (db == nullptr || !e_dog::searchable(lati, longi, radius_m) || max_out < 0 ||
+    if (db == nullptr || !e_dog::searchable(lat, lng, radius_m) || max_out < 0 ||
         (out == nullptr && max_out > 0)) {
         return -1;
     }
@@ -71,7 +71,7 @@ int e_dog_db_within(E_DOG_DB* db, double lati, double longi, double radius_m, E_
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         hits.clear();
         e_dog::SearchView& s = state.view();
-        collect(s, lati, longi, radius_m, hits);
+        collect(s, lat, lng, radius_m, hits);
         const auto shown = std::min(hits.size(), static_cast<std::size_t>(max_out));
         std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(shown),
                           hits.end());
