@@ -12,11 +12,13 @@
 // QUERIES is the number of positions and of drive fixes. The searches' own
 // lines go to /dev/null; the report goes to standard error.
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -134,6 +136,196 @@ struct Summary {
 
 constexpr std::size_t kFixesPerDrive = 200;
 
+double seconds_since(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// The peers built beside the search's keys on one file, and what building
+// each took.
+struct Peers {
+    std::unique_ptr<RTree> tree;
+    std::unique_ptr<bench::GridPeer> grid;
+    double key_build_s = 0.0;
+    double tree_build_s = 0.0;
+    double grid_build_s = 0.0;
+    long keys_kb = 0;
+    long tree_kb = 0;
+};
+
+Peers build_peers(const std::vector<E_DOG_DATA>& cams, const Position& first) {
+    Peers p;
+    // The first search builds the key array.
+    const long rss_before_keys = resident_kb();
+    auto t0 = std::chrono::steady_clock::now();
+    E_DOG_LCD warm{};
+    (void)e_dog_search_nearest(first.lat, first.lng, kRadius, &warm);
+    p.key_build_s = seconds_since(t0);
+    p.keys_kb = resident_kb() - rss_before_keys;
+
+    const long rss_before_tree = resident_kb();
+    t0 = std::chrono::steady_clock::now();
+    std::vector<Value> values;
+    for (std::size_t i = 0; i < cams.size(); ++i) {
+        if (takeable(cams[i])) {
+            values.emplace_back(Point(cams[i].Gps_lng, cams[i].Gps_lat),
+                                static_cast<std::uint32_t>(i));
+        }
+    }
+    p.tree = std::make_unique<RTree>(values.begin(), values.end());
+    values.clear();
+    values.shrink_to_fit();
+    p.tree_build_s = seconds_since(t0);
+    p.tree_kb = resident_kb() - rss_before_tree;
+
+    t0 = std::chrono::steady_clock::now();
+    p.grid = std::make_unique<bench::GridPeer>(cams);
+    p.grid_build_s = seconds_since(t0);
+    return p;
+}
+
+// The searches of the lookup run and brute force, on the positions only.
+struct LookupRun {
+    Tally bucket_t;
+    Tally bisect_t;
+    double bucket = 0.0;
+    double bisect = 0.0;
+    double brute = 0.0;
+};
+
+LookupRun time_lookup_run(const std::vector<E_DOG_DATA>& cams, const std::vector<Position>& queries,
+                          int runs, const AnswerIndex& index_of) {
+    const int size = static_cast<int>(e_dog_list_size);
+    LookupRun l;
+    for (const Position& q : queries) {
+        const long want = exact_answer(cams, q, false);
+        E_DOG_LCD lcd{};
+        const char* code = geohash_encode(q.lat, q.lng, e_dog::kCodePrecision);
+        E_DOG_DATA r =
+            e_dog_search_by_info_file(q.lat, q.lng, QueueSearch(q_header, code), size, &lcd);
+        tally(l.bucket_t, index_of(lcd, r), want);
+        r = e_dog_binary_search_by_file(q.lng, q.lat, size, &lcd);
+        tally(l.bisect_t, index_of(lcd, r), want);
+    }
+    l.bucket = bench::median_rate(queries, runs, [size](const Position& q) {
+        E_DOG_LCD lcd{};
+        const char* code = geohash_encode(q.lat, q.lng, e_dog::kCodePrecision);
+        (void)e_dog_search_by_info_file(q.lat, q.lng, QueueSearch(q_header, code), size, &lcd);
+    });
+    l.bisect = bench::median_rate(queries, runs, [size](const Position& q) {
+        E_DOG_LCD lcd{};
+        (void)e_dog_binary_search_by_file(q.lng, q.lat, size, &lcd);
+    });
+    const std::vector<Position> few(queries.begin(), queries.begin() + 10);
+    l.brute = bench::median_rate(few, std::min(runs, 3),
+                                 [&](const Position& q) { (void)exact_answer(cams, q, true); });
+    return l;
+}
+
+void print_row(const char* workload, const char* label, double rate, double grid_rate,
+               const Tally* t) {
+    if (t != nullptr) {
+        std::fprintf(stderr, "%-16s %-44s %12.0f %8.2fx %9zu %9zu\n", workload, label, rate,
+                     rate / grid_rate, t->other, t->missed);
+    } else {
+        std::fprintf(stderr, "%-16s %-44s %12.1f %8.5fx %9s %9s\n", workload, label, rate,
+                     rate / grid_rate, "-", "-");
+    }
+}
+
+// One file's cameras, peers and answers by record.
+struct FileBench {
+    const char* name;
+    const std::vector<E_DOG_DATA>& cams;
+    const Peers& peers;
+    const AnswerIndex& index_of;
+    int runs;
+};
+
+// The three exact searches on one workload, checked and timed; the lookup
+// run's rows before them on the positions.
+void bench_workload(const FileBench& f, const char* workload, const std::vector<Position>& where,
+                    const LookupRun* lookup, std::vector<Summary>& summary) {
+    Tally nearest_t;
+    Tally grid_t;
+    Tally rtree_t;
+    std::size_t answered = 0;
+    const bench::GridPeer& grid = *f.peers.grid;
+    const RTree& tree = *f.peers.tree;
+    for (const Position& q : where) {
+        const long want = exact_answer(f.cams, q, false);
+        answered += want >= 0 ? 1U : 0U;
+        E_DOG_LCD lcd{};
+        const E_DOG_DATA r = e_dog_search_nearest(q.lat, q.lng, kRadius, &lcd);
+        tally(nearest_t, f.index_of(lcd, r), want);
+        tally(grid_t, grid.nearest(q.lat, q.lng, kRadius), want);
+        tally(rtree_t, rtree_answer(tree, f.cams, q), want);
+    }
+    const double nearest = bench::median_rate(where, f.runs, [](const Position& q) {
+        E_DOG_LCD lcd{};
+        (void)e_dog_search_nearest(q.lat, q.lng, kRadius, &lcd);
+    });
+    const double grid_rate = bench::median_rate(
+        where, f.runs, [&](const Position& q) { (void)grid.nearest(q.lat, q.lng, kRadius); });
+    const double rtree = bench::median_rate(
+        where, f.runs, [&](const Position& q) { (void)rtree_answer(tree, f.cams, q); });
+    if (lookup != nullptr) {
+        print_row(workload, "QueueSearch + e_dog_search_by_info_file", lookup->bucket, grid_rate,
+                  &lookup->bucket_t);
+        print_row(workload, "e_dog_binary_search_by_file", lookup->bisect, grid_rate,
+                  &lookup->bisect_t);
+        print_row(workload, "brute force, every record (10 positions)", lookup->brute, grid_rate,
+                  nullptr);
+    }
+    print_row(workload, "e_dog_search_nearest", nearest, grid_rate, &nearest_t);
+    print_row(workload, "uniform grid, 0.025-degree cells", grid_rate, grid_rate, &grid_t);
+    print_row(workload, "Boost.Geometry R-tree (rstar<16>, packed)", rtree, grid_rate, &rtree_t);
+    summary.push_back({std::string(f.name) + " " + workload, answered, nearest, grid_rate, rtree,
+                       nearest_t.other + nearest_t.missed + grid_t.other + grid_t.missed +
+                           rtree_t.other + rtree_t.missed});
+}
+
+void print_memory(const Peers& p, std::size_t count) {
+    std::fprintf(stderr,
+                 "key array %.2f bytes/camera (%zu bytes; heap +%ld KB, built in %.3f s); "
+                 "R-tree heap +%ld KB (%.1f bytes/camera), built in %.3f s; grid %.1f "
+                 "bytes/camera, built in %.3f s\n",
+                 static_cast<double>(e_dog::nearest_index_bytes()) / static_cast<double>(count),
+                 e_dog::nearest_index_bytes(), p.keys_kb, p.key_build_s, p.tree_kb,
+                 static_cast<double>(p.tree_kb) * 1024.0 / static_cast<double>(count),
+                 p.tree_build_s, static_cast<double>(p.grid->memory()) / static_cast<double>(count),
+                 p.grid_build_s);
+}
+
+// Every workload on one file (clustered or uniform).
+bool bench_file(const bench::Args& args, bool clustered, std::vector<Summary>& summary) {
+    bench::LookupFile file;
+    if (!bench::open_lookup_file(args, clustered, file)) {
+        return false;
+    }
+    const std::vector<E_DOG_DATA>& cams = file.cams;
+    AnswerIndex index_of;
+    index_of.by_idex.assign(cams.size(), -1);
+    for (std::size_t i = 0; i < cams.size(); ++i) {
+        index_of.by_idex[static_cast<std::size_t>(cams[i].Idex)] = static_cast<long>(i);
+    }
+    std::mt19937_64 rng(clustered ? 12 : 11);
+    const std::vector<Position> drive = bench::make_drives(cams, args.queries, kFixesPerDrive, rng);
+    std::vector<Position> shuffled = drive;
+    std::shuffle(shuffled.begin(), shuffled.end(), rng);
+
+    const Peers peers = build_peers(cams, file.queries[0]);
+    const LookupRun lookup = time_lookup_run(cams, file.queries, args.runs, index_of);
+    const FileBench f{clustered ? "clustered" : "uniform", cams, peers, index_of, args.runs};
+    std::fprintf(stderr, "\n%s file\n", f.name);
+    std::fprintf(stderr, "%-16s %-44s %12s %9s %9s %9s\n", "workload", "search", "queries/s",
+                 "vs grid", "other cam", "missed");
+    bench_workload(f, "positions", file.queries, &lookup, summary);
+    bench_workload(f, "drive", drive, nullptr, summary);
+    bench_workload(f, "drive shuffled", shuffled, nullptr, summary);
+    print_memory(peers, args.count);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -141,158 +333,16 @@ int main(int argc, char* argv[]) {
     if (!bench::prepare(argc, argv, "nearest-bench-work", args)) {
         return 1;
     }
-    const std::size_t count = args.count;
-    const int runs = args.runs;
     std::fprintf(stderr,
                  "cameras: %zu, positions and drive fixes: %zu each (drives of %zu s at 50-130 "
                  "km/h), runs: %d, radius %.0f m (median of runs)\n",
-                 count, args.queries, kFixesPerDrive, runs, kRadius);
+                 args.count, args.queries, kFixesPerDrive, args.runs, kRadius);
     std::vector<Summary> summary;
-
     for (const bool clustered : {true, false}) {
-        const char* name = clustered ? "clustered" : "uniform";
-        bench::LookupFile file;
-        if (!bench::open_lookup_file(args, clustered, file)) {
+        if (!bench_file(args, clustered, summary)) {
             return 1;
         }
-        const std::vector<E_DOG_DATA>& cams = file.cams;
-        AnswerIndex index_of;
-        index_of.by_idex.assign(cams.size(), -1);
-        for (std::size_t i = 0; i < cams.size(); ++i) {
-            index_of.by_idex[static_cast<std::size_t>(cams[i].Idex)] = static_cast<long>(i);
-        }
-        std::mt19937_64 rng(clustered ? 12 : 11);
-        const std::vector<Position> drive =
-            bench::make_drives(cams, args.queries, kFixesPerDrive, rng);
-        std::vector<Position> shuffled = drive;
-        std::shuffle(shuffled.begin(), shuffled.end(), rng);
-
-        const int size = static_cast<int>(e_dog_list_size);
-
-        // The first search builds the key array.
-        const long rss_before_keys = resident_kb();
-        auto t0 = std::chrono::steady_clock::now();
-        E_DOG_LCD warm{};
-        (void)e_dog_search_nearest(file.queries[0].lat, file.queries[0].lng, kRadius, &warm);
-        const double key_build_s =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        const long keys_kb = resident_kb() - rss_before_keys;
-
-        const long rss_before_tree = resident_kb();
-        t0 = std::chrono::steady_clock::now();
-        std::vector<Value> values;
-        for (std::size_t i = 0; i < cams.size(); ++i) {
-            if (takeable(cams[i])) {
-                values.emplace_back(Point(cams[i].Gps_lng, cams[i].Gps_lat),
-                                    static_cast<std::uint32_t>(i));
-            }
-        }
-        const RTree tree(values.begin(), values.end());
-        values.clear();
-        values.shrink_to_fit();
-        const double tree_build_s =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        const long tree_kb = resident_kb() - rss_before_tree;
-
-        t0 = std::chrono::steady_clock::now();
-        const bench::GridPeer grid(cams);
-        const double grid_build_s =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-
-        const auto nearest_search = [](const Position& q) {
-            E_DOG_LCD lcd{};
-            (void)e_dog_search_nearest(q.lat, q.lng, kRadius, &lcd);
-        };
-        const auto grid_search = [&](const Position& q) {
-            (void)grid.nearest(q.lat, q.lng, kRadius);
-        };
-        const auto rtree_search = [&](const Position& q) { (void)rtree_answer(tree, cams, q); };
-
-        // The searches of the lookup run and brute force, on the positions only.
-        const std::vector<Position>& queries = file.queries;
-        Tally bucket_t;
-        Tally bisect_t;
-        for (const Position& q : queries) {
-            const long want = exact_answer(cams, q, false);
-            E_DOG_LCD lcd{};
-            const char* code = geohash_encode(q.lat, q.lng, e_dog::kCodePrecision);
-            E_DOG_DATA r =
-                e_dog_search_by_info_file(q.lat, q.lng, QueueSearch(q_header, code), size, &lcd);
-            tally(bucket_t, index_of(lcd, r), want);
-            r = e_dog_binary_search_by_file(q.lng, q.lat, size, &lcd);
-            tally(bisect_t, index_of(lcd, r), want);
-        }
-        const double bucket = bench::median_rate(queries, runs, [size](const Position& q) {
-            E_DOG_LCD lcd{};
-            const char* code = geohash_encode(q.lat, q.lng, e_dog::kCodePrecision);
-            (void)e_dog_search_by_info_file(q.lat, q.lng, QueueSearch(q_header, code), size, &lcd);
-        });
-        const double bisect = bench::median_rate(queries, runs, [size](const Position& q) {
-            E_DOG_LCD lcd{};
-            (void)e_dog_binary_search_by_file(q.lng, q.lat, size, &lcd);
-        });
-        const std::vector<Position> few(queries.begin(), queries.begin() + 10);
-        const double brute = bench::median_rate(
-            few, std::min(runs, 3), [&](const Position& q) { (void)exact_answer(cams, q, true); });
-
-        std::fprintf(stderr, "\n%s file\n", name);
-        std::fprintf(stderr, "%-16s %-44s %12s %9s %9s %9s\n", "workload", "search", "queries/s",
-                     "vs grid", "other cam", "missed");
-        const auto row = [&](const char* workload, const char* label, double rate, double grid_rate,
-                             const Tally* t) {
-            if (t != nullptr) {
-                std::fprintf(stderr, "%-16s %-44s %12.0f %8.2fx %9zu %9zu\n", workload, label, rate,
-                             rate / grid_rate, t->other, t->missed);
-            } else {
-                std::fprintf(stderr, "%-16s %-44s %12.1f %8.5fx %9s %9s\n", workload, label, rate,
-                             rate / grid_rate, "-", "-");
-            }
-        };
-        const std::pair<const char*, const std::vector<Position>*> workloads[] = {
-            {"positions", &queries}, {"drive", &drive}, {"drive shuffled", &shuffled}};
-        for (const auto& [workload, where] : workloads) {
-            Tally nearest_t;
-            Tally grid_t;
-            Tally rtree_t;
-            std::size_t answered = 0;
-            for (const Position& q : *where) {
-                const long want = exact_answer(cams, q, false);
-                answered += want >= 0 ? 1U : 0U;
-                E_DOG_LCD lcd{};
-                const E_DOG_DATA r = e_dog_search_nearest(q.lat, q.lng, kRadius, &lcd);
-                tally(nearest_t, index_of(lcd, r), want);
-                tally(grid_t, grid.nearest(q.lat, q.lng, kRadius), want);
-                tally(rtree_t, rtree_answer(tree, cams, q), want);
-            }
-            const double nearest = bench::median_rate(*where, runs, nearest_search);
-            const double grid_rate = bench::median_rate(*where, runs, grid_search);
-            const double rtree = bench::median_rate(*where, runs, rtree_search);
-            if (where == &queries) {
-                row(workload, "QueueSearch + e_dog_search_by_info_file", bucket, grid_rate,
-                    &bucket_t);
-                row(workload, "e_dog_binary_search_by_file", bisect, grid_rate, &bisect_t);
-                row(workload, "brute force, every record (10 positions)", brute, grid_rate,
-                    nullptr);
-            }
-            row(workload, "e_dog_search_nearest", nearest, grid_rate, &nearest_t);
-            row(workload, "uniform grid, 0.025-degree cells", grid_rate, grid_rate, &grid_t);
-            row(workload, "Boost.Geometry R-tree (rstar<16>, packed)", rtree, grid_rate, &rtree_t);
-            summary.push_back({std::string(name) + " " + workload, answered, nearest, grid_rate,
-                               rtree,
-                               nearest_t.other + nearest_t.missed + grid_t.other + grid_t.missed +
-                                   rtree_t.other + rtree_t.missed});
-        }
-        std::fprintf(stderr,
-                     "key array %.2f bytes/camera (%zu bytes; heap +%ld KB, built in %.3f s); "
-                     "R-tree heap +%ld KB (%.1f bytes/camera), built in %.3f s; grid %.1f "
-                     "bytes/camera, built in %.3f s\n",
-                     static_cast<double>(e_dog::nearest_index_bytes()) / static_cast<double>(count),
-                     e_dog::nearest_index_bytes(), keys_kb, key_build_s, tree_kb,
-                     static_cast<double>(tree_kb) * 1024.0 / static_cast<double>(count),
-                     tree_build_s, static_cast<double>(grid.memory()) / static_cast<double>(count),
-                     grid_build_s);
     }
-
     std::fprintf(stderr, "\n%-26s %9s %12s %12s %12s %8s %8s %6s\n", "workload", "answered",
                  "nearest q/s", "grid q/s", "R-tree q/s", "/grid", "/R-tree", "wrong");
     for (const Summary& s : summary) {
