@@ -28,6 +28,34 @@ std::string slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Medians of the runs of each job, beside the random list's and the floor's.
+void print_table(const std::vector<std::string>& names,
+                 const std::vector<std::vector<bench::Sample>>& samples) {
+    std::printf("%-14s %10s %10s %10s %12s %12s %8s\n", "list", "wall s", "CPU s", "vs random",
+                "CPU / floor", "peak RSS MB", "result");
+    std::vector<double> wall(names.size());
+    std::vector<double> cpu(names.size());
+    std::vector<long> rss(names.size());
+    std::vector<int> status(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::vector<double> w;
+        std::vector<double> c;
+        for (const bench::Sample& s : samples[i]) {
+            w.push_back(s.seconds);
+            c.push_back(s.cpu_seconds);
+            rss[i] = std::max(rss[i], s.max_rss_kb);
+            status[i] = std::max(status[i], s.status);
+        }
+        wall[i] = bench::median(w);
+        cpu[i] = bench::median(c);
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::printf("%-14s %10.3f %10.3f %9.2fx %11.2fx %12.1f %8d\n", names[i].c_str(), wall[i],
+                    cpu[i], wall[i] / wall[0], cpu[i] / cpu[4],
+                    static_cast<double>(rss[i]) / 1024.0, status[i]);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -70,28 +98,6 @@ int main(int argc, char* argv[]) {
 
     std::printf("cameras: %zu, runs per job: %d; floor's file and output byte-identical: %s\n",
                 count, runs, same ? "yes" : "NO");
-    std::printf("%-14s %10s %10s %10s %12s %12s %8s\n", "list", "wall s", "CPU s", "vs random",
-                "CPU / floor", "peak RSS MB", "result");
-    std::vector<double> wall(dirs.size());
-    std::vector<double> cpu(dirs.size());
-    std::vector<long> rss(dirs.size());
-    std::vector<int> status(dirs.size());
-    for (std::size_t i = 0; i < dirs.size(); ++i) {
-        std::vector<double> w;
-        std::vector<double> c;
-        for (const bench::Sample& s : samples[i]) {
-            w.push_back(s.seconds);
-            c.push_back(s.cpu_seconds);
-            rss[i] = std::max(rss[i], s.max_rss_kb);
-            status[i] = std::max(status[i], s.status);
-        }
-        wall[i] = bench::median(w);
-        cpu[i] = bench::median(c);
-    }
-    for (std::size_t i = 0; i < dirs.size(); ++i) {
-        std::printf("%-14s %10.3f %10.3f %9.2fx %11.2fx %12.1f %8d\n", names[i].c_str(), wall[i],
-                    cpu[i], wall[i] / wall[0], cpu[i] / cpu[4],
-                    static_cast<double>(rss[i]) / 1024.0, status[i]);
-    }
+    print_table(names, samples);
     return same ? 0 : 1;
 }

@@ -87,77 +87,66 @@ bool expect(const char*& p, const char* end, char c) {
     return true;
 }
 
-}  // namespace
-
-int floor_build() {
+// The whole list, or false when it cannot be read.
+bool read_list(std::string& list) {
     std::FILE* in = std::fopen("speedcam22.txt", "rb");
     if (in == nullptr) {
-        return 1;
+        return false;
     }
     (void)std::fseek(in, 0, SEEK_END);
-    const auto size = static_cast<std::size_t>(std::ftell(in));
+    list.resize(static_cast<std::size_t>(std::ftell(in)));
     std::rewind(in);
-    const std::unique_ptr<char[]> list(new char[size]);
-    if (std::fread(list.get(), 1, size, in) != size) {
-        return 1;
-    }
+    const bool read = std::fread(list.data(), 1, list.size(), in) == list.size();
     (void)std::fclose(in);
+    return read;
+}
 
-    Text out;
-    constexpr char kHead[] =
-        "########## create_e_dog_heaplist open input file OK!\n"
-        "########## create_e_dog_heaplist malloc OK!\n";
-    out.put(kHead, sizeof kHead - 1);
-    std::vector<E_DOG_DATA> cams;
-    cams.reserve(size / 30);
-    const char* p = list.get();
-    const char* const end = list.get() + size;
-    while (p < end) {
-        E_DOG_DATA d{};
-        long long idex = 0;
-        long long f[4] = {};
-        if (!parse(p, end, idex) || !expect(p, end, ',') || !parse(p, end, d.Gps_lng) ||
-            !expect(p, end, ',') || !parse(p, end, d.Gps_lat)) {
-            return 1;
-        }
-        for (long long& v : f) {
-            if (!expect(p, end, ',') || !parse(p, end, v)) {
-                return 1;
-            }
-        }
-        if (!expect(p, end, '\n')) {
-            return 1;
-        }
-        d.Idex = static_cast<INT32>(idex);
-        d.Type = static_cast<int>(f[0]);
-        d.Speed = static_cast<int>(f[1]);
-        d.DirType = static_cast<int>(f[2]);
-        d.Direction = static_cast<int>(f[3]);
-        if (!geo::encode_code(d.Gps_lat, d.Gps_lng, e_dog::kCodePrecision, d.encode_str)) {
-            return 1;
-        }
-        out.integer(idex, 1);
-        out.put(',');
-        out.fixed(d.Gps_lng, 6);
-        out.put(',');
-        out.fixed(d.Gps_lat, 6);
-        for (const long long v : f) {
-            out.put(',');
-            out.integer(v, 1);
-        }
-        out.put(',');
-        out.put(d.encode_str, e_dog::kCodePrecision);
-        out.put('\n');
-        out.line_done();
-        cams.push_back(d);
+// One line `Idex,lng,lat,Type,Speed,DirType,Direction` into `d` (code set)
+// and its four integer columns, or false for a line of another shape.
+bool scan_line(const char*& p, const char* end, E_DOG_DATA& d, long long& idex, long long (&f)[4]) {
+    if (!parse(p, end, idex) || !expect(p, end, ',') || !parse(p, end, d.Gps_lng) ||
+        !expect(p, end, ',') || !parse(p, end, d.Gps_lat)) {
+        return false;
     }
-    constexpr char kMiddle[] = "=========== decode file OK!\n=========== quick sort file OK!\n";
-    out.put(kMiddle, sizeof kMiddle - 1);
+    for (long long& v : f) {
+        if (!expect(p, end, ',') || !parse(p, end, v)) {
+            return false;
+        }
+    }
+    if (!expect(p, end, '\n')) {
+        return false;
+    }
+    d.Idex = static_cast<INT32>(idex);
+    d.Type = static_cast<int>(f[0]);
+    d.Speed = static_cast<int>(f[1]);
+    d.DirType = static_cast<int>(f[2]);
+    d.Direction = static_cast<int>(f[3]);
+    return geo::encode_code(d.Gps_lat, d.Gps_lng, e_dog::kCodePrecision, d.encode_str);
+}
 
-    struct Key {
-        std::uint64_t code;
-        std::uint32_t index;
-    };
+void echo_line(Text& out, const E_DOG_DATA& d, long long idex, const long long (&f)[4]) {
+    out.integer(idex, 1);
+    out.put(',');
+    out.fixed(d.Gps_lng, 6);
+    out.put(',');
+    out.fixed(d.Gps_lat, 6);
+    for (const long long v : f) {
+        out.put(',');
+        out.integer(v, 1);
+    }
+    out.put(',');
+    out.put(d.encode_str, e_dog::kCodePrecision);
+    out.put('\n');
+    out.line_done();
+}
+
+struct Key {
+    std::uint64_t code;
+    std::uint32_t index;
+};
+
+// The cameras' order by code, ties in list order.
+std::vector<Key> sorted_keys(const std::vector<E_DOG_DATA>& cams) {
     std::vector<Key> keys(cams.size());
     for (std::size_t i = 0; i < cams.size(); ++i) {
         keys[i].index = static_cast<std::uint32_t>(i);
@@ -166,23 +155,24 @@ int floor_build() {
     std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
         return a.code != b.code ? a.code < b.code : a.index < b.index;
     });
+    return keys;
+}
 
+bool write_data(const std::vector<E_DOG_DATA>& cams, const std::vector<Key>& keys) {
     std::FILE* data = std::fopen(e_dog_datafile, "wb");
     if (data == nullptr) {
-        return 1;
+        return false;
     }
     bool written = true;
     for (const Key& k : keys) {
         const e_dog::RecordBytes b = e_dog::encode_record(cams[k.index]);
         written = written && std::fwrite(b.data(), 1, b.size(), data) == b.size();
     }
-    if (!written || std::fflush(data) != 0 || ::fsync(::fileno(data)) != 0) {
-        return 1;
-    }
-    (void)std::fclose(data);
+    written = written && std::fflush(data) == 0 && ::fsync(::fileno(data)) == 0;
+    return std::fclose(data) == 0 && written;
+}
 
-    const std::string count = "file all index:" + std::to_string(cams.size()) + "\n";
-    out.put(count.data(), count.size());
+void print_back(Text& out, const std::vector<E_DOG_DATA>& cams, const std::vector<Key>& keys) {
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const E_DOG_DATA& r = cams[keys[i].index];
         out.integer(static_cast<long long>(i), 8);
@@ -201,6 +191,43 @@ int floor_build() {
         out.put(" \n", 2);
         out.line_done();
     }
+}
+
+}  // namespace
+
+int floor_build() {
+    std::string list;
+    if (!read_list(list)) {
+        return 1;
+    }
+    Text out;
+    constexpr char kHead[] =
+        "########## create_e_dog_heaplist open input file OK!\n"
+        "########## create_e_dog_heaplist malloc OK!\n";
+    out.put(kHead, sizeof kHead - 1);
+    std::vector<E_DOG_DATA> cams;
+    cams.reserve(list.size() / 30);
+    const char* p = list.data();
+    const char* const end = list.data() + list.size();
+    while (p < end) {
+        E_DOG_DATA d{};
+        long long idex = 0;
+        long long f[4] = {};
+        if (!scan_line(p, end, d, idex, f)) {
+            return 1;
+        }
+        echo_line(out, d, idex, f);
+        cams.push_back(d);
+    }
+    constexpr char kMiddle[] = "=========== decode file OK!\n=========== quick sort file OK!\n";
+    out.put(kMiddle, sizeof kMiddle - 1);
+    const std::vector<Key> keys = sorted_keys(cams);
+    if (!write_data(cams, keys)) {
+        return 1;
+    }
+    const std::string count = "file all index:" + std::to_string(cams.size()) + "\n";
+    out.put(count.data(), count.size());
+    print_back(out, cams, keys);
     return out.flush() && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
