@@ -4,13 +4,14 @@
 #define _POSIX_C_SOURCE 200809L
 #include <unistd.h>
 
+#include "edog/e_dog_db.h"
 #include "edog/e_dog_source_date.h"
-#include "warner/e_dog_warn.h"
 #include "geo/distance.h"
 #include "geo/geohash.h"
 #include "gps/nmea.h"
 #include "hash/HashAlgo.h"
 #include "tree/tree.h"
+#include "warner/e_dog_warn.h"
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -59,6 +60,21 @@ int main(void) {
     EDOG_WARNER warner;
     e_dog_warn_init(&warner, NULL);
     failed += check(e_dog_warn_update(&warner, &info, NULL, NULL) == EDOG_WARN_NONE, "warner");
+
+    int error = -1;
+    E_DOG_DB* db = e_dog_db_open("DATA_T.BIN", &error);
+    E_DOG_HIT near;
+    failed +=
+        check(db != NULL && error == EDOG_DB_OK && e_dog_db_count(db) == 2 &&
+                  e_dog_db_nearest(db, -2.1778, 50.683, 800.0, &near) == 1 && near.data.Idex == 1,
+              "handle");
+    E_DOG_DB* sources[1] = {db};
+    failed += check(e_dog_warn_set_sources(&warner, sources, 1) == 0 &&
+                        e_dog_warn_state_bytes() <= sizeof(EDOG_WARNER),
+                    "warner sources");
+    e_dog_db_close(db);
+    failed += check(e_dog_db_open("missing.bin", &error) == NULL && error == EDOG_DB_ERR_OPEN,
+                    "handle error");
 
     CHashAlgo_Init(8);
     failed += check(e_dog_hash_to_file() == 0 && CHashAlgo_GetHashTablePos("wx4g0dtf9e") >= 0,
