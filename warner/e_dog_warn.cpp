@@ -2,6 +2,8 @@
 // stages of warner/warn_state.h, and its events handed over as texts.
 #include "warner/e_dog_warn.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -66,6 +68,17 @@ void show(E_DOG_LCD* lcd, const EDOG_WARN_TRACK* shown, double distance_m) {
     if (lcd != nullptr && shown != nullptr) {
         e_dog::show_camera(lcd, shown->data, distance_m);
     }
+}
+
+// Entry `i` of the first `count` of `items` into *out: 1, or 0 when there is
+// no such entry.
+template <typename T, std::size_t N>
+int copy_out(const std::array<T, N>& items, std::size_t count, int i, T* out) {
+    if (i < 0 || static_cast<std::size_t>(i) >= count || out == nullptr) {
+        return 0;
+    }
+    *out = items[static_cast<std::size_t>(i)];
+    return 1;
 }
 
 }  // namespace
@@ -153,11 +166,7 @@ int e_dog_warn_event_count(const EDOG_WARNER* w) {
 
 int e_dog_warn_event(const EDOG_WARNER* w, int i, EDOG_WARN_EVENT* out) {
     const State& s = e_dog::warn::state_of(w);
-    if (i < 0 || static_cast<std::size_t>(i) >= s.event_count || out == nullptr) {
-        return 0;
-    }
-    *out = s.events[static_cast<std::size_t>(i)];
-    return 1;
+    return copy_out(s.events, s.event_count, i, out);
 }
 
 int e_dog_warn_track_count(const EDOG_WARNER* w) {
@@ -166,9 +175,5 @@ int e_dog_warn_track_count(const EDOG_WARNER* w) {
 
 int e_dog_warn_track(const EDOG_WARNER* w, int i, EDOG_WARN_TRACK* out) {
     const State& s = e_dog::warn::state_of(w);
-    if (i < 0 || static_cast<std::size_t>(i) >= s.track_count || out == nullptr) {
-        return 0;
-    }
-    *out = s.tracks[static_cast<std::size_t>(i)];
-    return 1;
+    return copy_out(s.tracks, s.track_count, i, out);
 }
