@@ -1,3 +1,6 @@
+// The lookup run's two searches: the search within a bucket and the
+// bisection of the whole file, by tables of laid-out records.
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -9,102 +12,13 @@
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_source_date.h"
 #include "edog/lookup/lookup.h"
-#include "geo/distance.h"
 #include "geo/geohash.h"
+#include "tests/search_fixture.h"
 #include "tests/test_support.h"
 
 namespace {
 
-// The queried position of these tests and a far-away camera position.
-constexpr double kLat = 10.0;
-constexpr double kLng = 20.0;
-constexpr double kFarLng = 20.5;  // about 55 km east
-
-double north(double metres) {
-    return test::lat_at_distance(kLat, kLng, metres);
-}
-double south(double metres) {
-    return test::lat_at_distance(kLat, kLng, -metres);
-}
-
-// What a caller leaves in its result record before a search.
-E_DOG_LCD sentinel_lcd() {
-    return E_DOG_LCD{77, 88, 55, 99};
-}
-
-struct Outcome {
-    E_DOG_DATA rec;
-    E_DOG_LCD lcd;
-    std::string out;
-};
-
-class SearchTest : public ::testing::Test {
-protected:
-    void SetUp() override { e_dog_exit(); }
-    void TearDown() override { e_dog_exit(); }
-
-    static void open(const std::vector<E_DOG_DATA>& recs) {
-        test::write_records("DATA_T.BIN", recs);
-        e_dog_exit();
-        ASSERT_EQ(e_dog_init(), 0);
-    }
-
-    static Outcome bucket(int index, int cunt) {
-        ElemType ral{};
-        ral.index = index;
-        ral.cunt = cunt;
-        Outcome o{{}, sentinel_lcd(), {}};
-        testing::internal::CaptureStdout();
-        o.rec =
-            e_dog_search_by_info_file(kLat, kLng, ral, static_cast<int>(e_dog_list_size), &o.lcd);
-        o.out = testing::internal::GetCapturedStdout();
-        return o;
-    }
-
-    static Outcome bisect(double lat = kLat, double lng = kLng) {
-        Outcome o{{}, sentinel_lcd(), {}};
-        testing::internal::CaptureStdout();
-        o.rec = e_dog_binary_search_by_file(lng, lat, static_cast<int>(e_dog_list_size), &o.lcd);
-        o.out = testing::internal::GetCapturedStdout();
-        return o;
-    }
-
-    test::ScratchDir dir_;
-};
-
-void expect_hit(const Outcome& o, int idex, int distance, int speed) {
-    EXPECT_EQ(o.lcd.result, 0);
-    EXPECT_EQ(o.rec.Idex, idex);
-    EXPECT_EQ(o.lcd.distance_val, distance);
-    EXPECT_EQ(o.lcd.limit_speed, speed);
-    EXPECT_EQ(o.rec.Speed, speed);
-    EXPECT_EQ(o.lcd.cur_speed, 55);
-}
-
-void expect_miss(const Outcome& o) {
-    EXPECT_EQ(o.lcd.result, -1);
-    EXPECT_EQ(o.rec.Speed, -1);
-    EXPECT_EQ(o.lcd.limit_speed, 88);
-    EXPECT_EQ(o.lcd.distance_val, 99);
-    EXPECT_EQ(o.lcd.cur_speed, 55);
-}
-
-// One case of a table: the file's records and the answer (Idex 0: none).
-struct AnswerCase {
-    const char* what;
-    std::vector<E_DOG_DATA> recs;
-    int idex;
-    int distance;
-    int speed;
-};
-
-void expect_answer(const Outcome& o, const AnswerCase& c) {
-    if (c.idex == 0) {
-        expect_miss(o);
-    } else {
-        expect_hit(o, c.idex, c.distance, c.speed);
-    }
-}
+using namespace search_test;
 
 // --- the search within a bucket -------------------------------------------
 
@@ -326,67 +240,6 @@ TEST_F(SearchTest, BisectFailures) {
     EXPECT_EQ(e_dog_binary_search_by_file(kLng, kLat, -3, &lcd).Speed, -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(lcd.result, -1);
-}
-
-}  // namespace
-
-namespace {
-
-// Damaged or foreign data files: every reader stays inside its records and
-// gives the answer its rules give for the bytes it reads.
-class DamagedFile : public SearchTest {};
-
-TEST_F(DamagedFile, CodesWithoutTerminator) {
-    E_DOG_DATA raw = test::camera("", north(100.0), kLng, 1, 30, 7);
-    std::memset(raw.encode_str, 'z', sizeof raw.encode_str);
-    open({raw, raw});
-    e_dog::free_queue(q_header);
-    e_dog_build_file_index();
-    ASSERT_NE(q_header, nullptr);
-    EXPECT_EQ(q_header->size, 1);
-    EXPECT_STREQ(q_header->front->next->data.str, "zzzz");
-    // All codes sort after the query's: refused before anything is measured.
-    const Outcome o = bisect();
-    expect_miss(o);
-    EXPECT_NE(o.out.find("encode_str:zzzzzzzzzzzz \n"), std::string::npos);
-    expect_hit(bucket(0, 2), 7, 100, 30);
-    e_dog::free_queue(q_header);
-}
-
-TEST_F(DamagedFile, NonFiniteCoordinatesAreNeverTaken) {
-    const double nan = std::nan("");
-    const double inf = std::numeric_limits<double>::infinity();
-    const std::string q = geohash_encode(kLat, kLng, 10);
-    open({test::camera(q, nan, kLng, 1, 10, 1), test::camera(q, kLat, inf, 1, 10, 2),
-          test::camera(q, -inf, nan, 1, 10, 3)});
-    expect_miss(bucket(0, 3));
-    expect_miss(bisect());
-}
-
-TEST_F(DamagedFile, RecordsOutOfOrderOpenAnEntryPerRun) {
-    open({test::camera("aaaa0", 0, 0), test::camera("bbbb0", 0, 0), test::camera("aaaa1", 0, 0)});
-    e_dog::free_queue(q_header);
-    e_dog_build_file_index();
-    ASSERT_NE(q_header, nullptr);
-    EXPECT_EQ(q_header->size, 3);
-    e_dog::free_queue(q_header);
-}
-
-TEST_F(DamagedFile, TruncatedLastRecordIsNeverRead) {
-    open({test::camera("a", north(300.0), kLng, 1, 30, 1),
-          test::camera("b", north(200.0), kLng, 1, 20, 2)});
-    // Cut the second record short: the file holds one whole record.
-    const std::string bytes = test::read_file("DATA_T.BIN");
-    test::write_file("DATA_T.BIN", bytes.substr(0, 56 + 30));
-    e_dog_exit();
-    ASSERT_EQ(e_dog_init(), 0);
-    EXPECT_EQ(e_dog_list_size, 1U);
-    expect_hit(bucket(0, 2), 1, 300, 30);
-    // A count that claims the partial record: the last record cannot be read.
-    E_DOG_LCD lcd = sentinel_lcd();
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(e_dog_binary_search_by_file(kFarLng, kLat, 2, &lcd).Speed, -1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 }
 
 }  // namespace
