@@ -138,9 +138,9 @@ protected:
 };
 
 const Drive kDrives[] = {
-    {"town, straight", 30, 0.0, 500.0},  {"town, curve", 50, 0.25, 450.0},
-    {"road, bends", 90, 0.3, 700.0},     {"motorway", 130, 0.0, 900.0},
-    {"motorway, bend", 130, 0.2, 900.0}, {"cameras every 200 m", 130, 0.0, 200.0},
+    {"town, straight", 30, 0.0, 500.0},     {"town, curve", 50, 0.25, 450.0},
+    {"road, bends", 90, 0.3, 700.0},        {"motorway", 130, 0.0, 900.0},
+    {"motorway, bend", 130, 0.2, 900.0},    {"cameras every 200 m", 130, 0.0, 200.0},
     {"slow, every 200 m", 40, 0.25, 200.0},
 };
 
@@ -272,8 +272,7 @@ TEST_F(Warner, TwoSourcesWarnAsOneListWouldAndNameTheirSource) {
         E_DOG_DB* with_null[] = {sources[0], nullptr};
         EXPECT_EQ(e_dog_warn_set_sources(&w, with_null, 2), -1);
         ASSERT_EQ(e_dog_warn_set_sources(&w, sources, 2), 0);
-        drive_and_check(w, d, way, placed, rng,
-                        [](const E_DOG_DATA& cam) { return cam.Idex % 2; });
+        drive_and_check(w, d, way, placed, rng, [](const E_DOG_DATA& cam) { return cam.Idex % 2; });
         e_dog_db_close(sources[0]);
         e_dog_db_close(sources[1]);
     }
