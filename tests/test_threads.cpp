@@ -1,14 +1,17 @@
 // The searches from several threads at once, from the very first search on:
 // every answer as the reference scan gives it, and one view of the file made.
 // CI runs this under ThreadSanitizer too (the tsan preset).
+#include <algorithm>
 #include <atomic>
 #include <latch>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "edog/e_dog_db.h"
 #include "edog/e_dog_source_date.h"
 #include "edog/lookup/lookup.h"
 #include "edog/reference/reference_scan.h"
@@ -21,8 +24,15 @@ namespace {
 constexpr int kThreads = 4;
 constexpr int kQueries = 200;
 
-TEST(Threads, FirstSearchesFromManyThreadsAnswerAsTheReference) {
-    const test::ScratchDir dir;
+struct Query {
+    double lat, lng, radius;
+    e_dog::reference::Answer nearest;
+    std::size_t within;
+};
+
+// 20,000 cameras written as DATA_T.BIN and the reference's answers at
+// random positions among them.
+std::vector<Query> write_file_and_queries() {
     std::mt19937_64 rng(3);
     std::uniform_real_distribution<double> lat(22.0, 23.0);
     std::uniform_real_distribution<double> lng(113.0, 114.0);
@@ -36,12 +46,6 @@ TEST(Threads, FirstSearchesFromManyThreadsAnswerAsTheReference) {
         return std::string(a.encode_str) < std::string(b.encode_str);
     });
     test::write_records("DATA_T.BIN", records);
-
-    struct Query {
-        double lat, lng, radius;
-        e_dog::reference::Answer nearest;
-        std::size_t within;
-    };
     std::vector<Query> queries;
     for (int i = 0; i < kThreads * kQueries; ++i) {
         Query q{lat(rng), lng(rng), i % 2 == 0 ? 800.0 : 2500.0, {}, 0};
@@ -49,7 +53,12 @@ TEST(Threads, FirstSearchesFromManyThreadsAnswerAsTheReference) {
         q.within = e_dog::reference::within(records, q.lat, q.lng, q.radius).size();
         queries.push_back(q);
     }
+    return queries;
+}
 
+TEST(Threads, FirstSearchesFromManyThreadsAnswerAsTheReference) {
+    const test::ScratchDir dir;
+    const std::vector<Query> queries = write_file_and_queries();
     ASSERT_EQ(e_dog_init(), 0);
     std::atomic<int> wrong{0};
     std::latch start(kThreads);
@@ -81,6 +90,42 @@ TEST(Threads, FirstSearchesFromManyThreadsAnswerAsTheReference) {
     EXPECT_EQ(e_dog::nearest_views_made(), 1U);
     EXPECT_GT(e_dog::nearest_index_bytes(), 0U);
     e_dog_exit();
+}
+
+// Two handles, one on the module's file and one on a copy, first searched
+// by every thread at once, each thread asking both in turn.
+TEST(Threads, TwoHandlesFromManyThreadsAnswerAsTheReference) {
+    const test::ScratchDir dir;
+    const std::vector<Query> queries = write_file_and_queries();
+    test::write_file("copy.bin", test::read_file("DATA_T.BIN"));
+    E_DOG_DB* dbs[] = {e_dog_db_open("DATA_T.BIN", nullptr), e_dog_db_open("copy.bin", nullptr)};
+    ASSERT_NE(dbs[0], nullptr);
+    ASSERT_NE(dbs[1], nullptr);
+    std::atomic<int> wrong{0};
+    std::latch start(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            start.arrive_and_wait();
+            for (int k = t; k < kThreads * kQueries; ++k) {
+                const Query& q = queries[static_cast<std::size_t>(k)];
+                E_DOG_HIT hit{};
+                const int found = e_dog_db_nearest(dbs[(k + t) % 2], q.lat, q.lng, q.radius, &hit);
+                if (found != (q.nearest.index >= 0 ? 1 : 0) ||
+                    (found == 1 && hit.record != q.nearest.index) ||
+                    e_dog_db_within(dbs[(k + t + 1) % 2], q.lat, q.lng, q.radius, nullptr, 0) !=
+                        static_cast<int>(q.within)) {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (std::thread& th : threads) {
+        th.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+    e_dog_db_close(dbs[0]);
+    e_dog_db_close(dbs[1]);
 }
 
 }  // namespace
