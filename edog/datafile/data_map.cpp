@@ -1,13 +1,14 @@
 #include "edog/datafile/data_map.h"
 
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <csignal>
 #include <cstdint>
 #include <mutex>
+
+#include "edog/datafile/open_file.h"
 
 namespace e_dog {
 
@@ -136,11 +137,7 @@ void DataMap::reset() {
 }
 
 void DataMap::remap() {
-    struct stat st {};
-    const std::uint64_t whole =
-        ::fstat(fd_, &st) == 0 && st.st_size > 0
-            ? DataFileLayout::records(static_cast<std::uint64_t>(st.st_size))
-            : 0;
+    const std::uint64_t whole = whole_records(fd_);
     const std::uint32_t keep = whole < records_ ? static_cast<std::uint32_t>(whole) : records_;
     attach(fd_, keep);
 }
@@ -149,12 +146,9 @@ E_DOG_DATA DataMap::record(std::uint32_t i) const {
     if (bytes_ != nullptr) {
         return decode_record(at(i));
     }
-    RecordBytes b{};
-    const auto offset = static_cast<off_t>(DataFileLayout::offset(i));
-    if (::pread(fd_, b.data(), b.size(), offset) != static_cast<ssize_t>(b.size())) {
-        return E_DOG_DATA{};
-    }
-    return decode_record(b.data());
+    E_DOG_DATA rec{};
+    (void)read_record_at(fd_, i, rec);
+    return rec;
 }
 
 }  // namespace e_dog

@@ -1,6 +1,7 @@
 #include "edog/datafile/e_dog_record.h"
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cstdint>
@@ -102,6 +103,16 @@ bool read_record(std::FILE* f, E_DOG_DATA& rec) {
         return false;
     }
     rec = decode_record(bytes.data());
+    return true;
+}
+
+bool read_record_at(int fd, std::uint64_t index, E_DOG_DATA& rec) {
+    RecordBytes b{};
+    const auto at = static_cast<off_t>(DataFileLayout::offset(index));
+    if (::pread(fd, b.data(), b.size(), at) != static_cast<ssize_t>(b.size())) {
+        return false;
+    }
+    rec = decode_record(b.data());
     return true;
 }
 

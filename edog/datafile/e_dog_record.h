@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 #include "edog/e_dog_source_date.h"
@@ -48,6 +49,10 @@ Spot decode_spot(const unsigned char* bytes);
 // Reads the next whole record from `f` into `rec`. A read of fewer than 56
 // bytes counts as the end of the file: false, `rec` unchanged.
 bool read_record(std::FILE* f, E_DOG_DATA& rec);
+
+// Reads record `index` of the file open on `fd` with pread (the descriptor's
+// offset is left alone): false, `rec` unchanged, when it cannot be read whole.
+bool read_record_at(int fd, std::uint64_t index, E_DOG_DATA& rec);
 
 // Positions `f` at record `index` (byte 56 * index); false on failure.
 bool seek_record(std::FILE* f, long index);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "edog/datafile/data_file_layout.h"
 #include "edog/e_dog_source_date.h"
 
 namespace e_dog {
@@ -52,6 +53,14 @@ UniqueFile open_regular_file(const char* name) {
         (void)fd.release();
     }
     return f;
+}
+
+std::uint64_t whole_records(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size <= 0) {
+        return 0;
+    }
+    return DataFileLayout::records(static_cast<std::uint64_t>(st.st_size));
 }
 
 UniqueFile open_data_file() {

@@ -3,6 +3,7 @@
 #ifndef EDOG_DATAFILE_OPEN_FILE_H
 #define EDOG_DATAFILE_OPEN_FILE_H
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 
@@ -48,6 +49,10 @@ UniqueFd open_regular_fd(const char* name);
 
 // The same as a stream.
 UniqueFile open_regular_file(const char* name);
+
+// Whole records of the file open on `fd` as it is now; 0 when it cannot be
+// told.
+std::uint64_t whole_records(int fd);
 
 // Opens the module's data file (e_dog_datafile) as open_regular_file does,
 // for one of the module's readers; when it cannot, prints the readers'

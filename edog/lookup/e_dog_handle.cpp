@@ -78,12 +78,7 @@ e_dog::OpenResult e_dog::open_lookup(const char* path, bool remove_empty) {
     if (fp_e_dog == nullptr) {
         return OpenResult::kCannotOpen;
     }
-    off_t end = -1;
-    if (::fseeko(fp_e_dog, 0, SEEK_END) == 0) {
-        end = ::ftello(fp_e_dog);
-    }
-    const std::uint64_t records =
-        end > 0 ? DataFileLayout::records(static_cast<std::uint64_t>(end)) : std::uint64_t{0};
+    const std::uint64_t records = whole_records(::fileno(fp_e_dog));
     if (records > DataFileLayout::kMaxRecords) {
         // Record numbers are 32-bit signed throughout: refused, and kept.
         (void)std::fclose(fp_e_dog);

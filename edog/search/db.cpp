@@ -1,15 +1,14 @@
 // Opening, closing and reading a database handle (edog/e_dog_db.h).
 #include "edog/search/db.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <new>
 #include <utility>
 
 #include "edog/datafile/data_file_layout.h"
+#include "edog/datafile/e_dog_record.h"
+#include "edog/datafile/open_file.h"
 #include "edog/search/search_trace.h"
 
 E_DOG_DB::~E_DOG_DB() {
@@ -19,11 +18,10 @@ E_DOG_DB::~E_DOG_DB() {
 
 namespace {
 
-int fail(int* error, int code) {
+void fail(int* error, int code) {
     if (error != nullptr) {
         *error = code;
     }
-    return code;
 }
 
 }  // namespace
@@ -51,13 +49,7 @@ E_DOG_DB* e_dog_db_open(const char* path, int* error) {
         fail(error, not_regular ? EDOG_DB_ERR_NOT_REGULAR : EDOG_DB_ERR_OPEN);
         return nullptr;
     }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        fail(error, EDOG_DB_ERR_OPEN);
-        return nullptr;
-    }
-    const std::uint64_t records =
-        st.st_size > 0 ? e_dog::DataFileLayout::records(static_cast<std::uint64_t>(st.st_size)) : 0;
+    const std::uint64_t records = e_dog::whole_records(fd.get());
     if (records == 0) {
         fail(error, EDOG_DB_ERR_NO_RECORD);
         return nullptr;
@@ -109,13 +101,5 @@ int e_dog_db_record(const E_DOG_DB* db, long long index, E_DOG_DATA* out) {
     }
     // Read through the descriptor, not a view: a view is the searches' and
     // is made on the first search.
-    e_dog::RecordBytes bytes{};
-    const auto at =
-        static_cast<off_t>(e_dog::DataFileLayout::offset(static_cast<std::uint64_t>(index)));
-    if (::pread(db->fd.get(), bytes.data(), bytes.size(), at) !=
-        static_cast<ssize_t>(bytes.size())) {
-        return 0;
-    }
-    *out = e_dog::decode_record(bytes.data());
-    return 1;
+    return e_dog::read_record_at(db->fd.get(), static_cast<std::uint64_t>(index), *out) ? 1 : 0;
 }
