@@ -16,7 +16,7 @@
 #include "bench/lookup_data.h"
 #include "edog/e_dog_source_date.h"
 #include "edog/lookup/lookup.h"
-#include "gps/nmea.h"
+#include "gps/nmea_epoch.h"
 #include "warner/e_dog_warn.h"
 
 namespace {
@@ -98,12 +98,14 @@ int main(int argc, char* argv[]) {
     long warnings = 0;
     EDOG_WARNER warner;
     e_dog_warn_init(&warner, nullptr);
+    NMEA_EPOCH_READER epochs;
+    nmea_epoch_init(&epochs);
     const double full = median_rate(lines.size(), args.runs, [&] {
         const std::string& line = lines[at++ % lines.size()];
-        NMEA_FIX fix{};
+        NMEA_EPOCH fix{};
         GPS_INFO_T info{};
-        if (nmea_parse_line(line.data(), line.size(), &fix) == NMEA_GOT_FIX &&
-            nmea_fill_gps_info(&fix, &info) == 0) {
+        (void)nmea_epoch_line(&epochs, line.data(), line.size());
+        while (nmea_epoch_next(&epochs, &fix) == 1 && nmea_epoch_fill_gps_info(&fix, &info) == 0) {
             EDOG_ALARM alarm{};
             E_DOG_LCD lcd{};
             for (int k = e_dog_warn_update(&warner, &info, &alarm, &lcd); k != EDOG_WARN_NONE;
@@ -116,8 +118,9 @@ int main(int argc, char* argv[]) {
     at = 0;
     const double reader = median_rate(lines.size(), args.runs, [&] {
         const std::string& line = lines[at++ % lines.size()];
-        NMEA_FIX fix{};
-        (void)nmea_parse_line(line.data(), line.size(), &fix);
+        NMEA_EPOCH fix{};
+        (void)nmea_epoch_line(&epochs, line.data(), line.size());
+        (void)nmea_epoch_next(&epochs, &fix);
     });
     at = 0;
     const double nearest = median_rate(lines.size(), args.runs, [&] {

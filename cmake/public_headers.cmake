@@ -7,6 +7,7 @@ set(EDOG_PUBLIC_HEADERS
   geo/geohash.h
   geo/distance.h
   gps/nmea.h
+  gps/nmea_epoch.h
   hash/HashAlgo.h
   tree/tree.h)
 

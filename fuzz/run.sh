@@ -9,7 +9,7 @@ root=$(pwd)
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(import datafile geohash hash tree nmea line_scan)
+[ ${#targets[@]} -gt 0 ] || targets=(import datafile geohash hash tree nmea nmea_frames line_scan)
 
 for t in "${targets[@]}"; do
   bin="$root/build/fuzz/fuzz/fuzz_$t"

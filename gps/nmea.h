@@ -1,8 +1,11 @@
 /* NMEA 0183 reader: turns text from a GPS receiver into fixes. A line interface
  * (one sentence per call) and a byte-at-a-time feeder for a UART share one
- * parser. RMC and GGA sentences give fixes; other sentences with a good
- * checksum are accepted and ignored; everything else is refused with a
- * reason. The rules are written up in doc/nmea.md. Callable from C. */
+ * parser, and judge every line alike. RMC and GGA sentences give fixes; other
+ * sentences with a good checksum, and proprietary ones ("$P" and a maker), are
+ * accepted and ignored; everything else is refused with a reason. The
+ * sentences of one receiver cycle are put together into one fix by the epoch
+ * reader (gps/nmea_epoch.h). The rules are written up in doc/nmea.md.
+ * Callable from C. */
 #ifndef GPS_NMEA_H
 #define GPS_NMEA_H
 
@@ -71,7 +74,8 @@ NMEA_STATUS nmea_parse_line(const char* line, size_t length, NMEA_FIX* fix);
 typedef struct NMEA_READER {
     char buf[NMEA_MAX_SENTENCE + 1];
     size_t len;
-    int state; /* 0 waiting for '$', 1 in a sentence, 2 skipping an overlong one */
+    int state; /* 0 waiting for '$', 1 in a sentence, 2 skipping an overlong one,
+                  3 a full sentence followed by blanks */
 } NMEA_READER;
 
 void nmea_reader_init(NMEA_READER* reader);
@@ -83,8 +87,9 @@ NMEA_STATUS nmea_reader_feed(NMEA_READER* reader, unsigned char byte, NMEA_FIX* 
 struct gps_info_s;
 /* Fills the device's fix record from a valid fix with a position: directions,
  * the raw position fields, decimal degrees, speed in km/h (knots x 1.852,
- * rounded to the nearest integer; 0 without a speed) and the course (NaN
- * without one). 0 when filled; -1, and `info` untouched, otherwise. */
+ * rounded to the nearest integer; -1, unknown, without a speed: a GGA says
+ * nothing of it) and the course (NaN without one). 0 when filled; -1, and
+ * `info` untouched, otherwise. */
 int nmea_fill_gps_info(const NMEA_FIX* fix, struct gps_info_s* info);
 
 #ifdef __cplusplus

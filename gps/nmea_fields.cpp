@@ -94,7 +94,8 @@ bool parse_coordinate(string_view s, int max_deg, double& out) {
     return min < 60 && out <= max_deg;
 }
 
-// hhmmss with 0 to 3 decimals of the seconds.
+// hhmmss with 0 to 3 decimals of the seconds; second 60 only as the leap
+// second 23:59:60.
 bool parse_time(string_view s, double& out) {
     const std::size_t dot = s.find('.');
     const string_view whole = s.substr(0, dot);
@@ -110,19 +111,29 @@ bool parse_time(string_view s, double& out) {
         return false;
     }
     out = h * 3600.0 + m * 60.0 + sec + frac / std::pow(10.0, static_cast<double>(decimals.size()));
-    return h < 24 && m < 60 && sec <= 60;
+    return h < 24 && m < 60 && (sec < 60 || (sec == 60 && h == 23 && m == 59));
 }
 
-// ddmmyy; years 80-99 are 19xx, the others 20xx.
+int days_in_month(int year, int month) {
+    constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// ddmmyy, a day of the calendar; years 80-99 are 19xx, the others 20xx.
 bool parse_date(string_view s, Date& out) {
     int d = 0;
     int m = 0;
     int y = 0;
     if (s.size() != 6 || !parse_digits(s.substr(0, 2), d) || !parse_digits(s.substr(2, 2), m) ||
-        !parse_digits(s.substr(4, 2), y) || d < 1 || d > 31 || m < 1 || m > 12) {
+        !parse_digits(s.substr(4, 2), y) || m < 1 || m > 12) {
         return false;
     }
-    out = {y >= 80 ? 1900 + y : 2000 + y, m, d};
+    const int year = y >= 80 ? 1900 + y : 2000 + y;
+    if (d < 1 || d > days_in_month(year, m)) {
+        return false;
+    }
+    out = {year, m, d};
     return true;
 }
 

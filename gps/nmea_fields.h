@@ -20,13 +20,17 @@ bool parse_number(std::string_view s, bool signed_ok, double& out);
 // the degrees the digits before them (there may be none, or fewer than
 // usual). Decimal degrees out, not signed.
 bool parse_coordinate(std::string_view s, int max_deg, double& out);
-// hhmmss with 0 to 3 decimals of the seconds: seconds since midnight.
+// hhmmss with 0 to 3 decimals of the seconds: seconds since midnight (86400
+// and up only for the leap second 23:59:60).
 bool parse_time(std::string_view s, double& out);
 struct Date {
     int year;
     int month;
     int day;
 };
+// Days of `month` (1-12) in `year`, leap years counted.
+int days_in_month(int year, int month);
+// ddmmyy, a day of the calendar.
 bool parse_date(std::string_view s, Date& out);
 
 }  // namespace gps

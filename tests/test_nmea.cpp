@@ -67,12 +67,25 @@ TEST(Nmea, EverySentenceIsJudged) {
         {sentence("GPGGA,010203,4916.45,N,12311.12,W,0,,,,,,,,"), NMEA_GOT_FIX, 0},
         {sentence("GPGGA,010203,4916.45,N,12311.12,W,,,,,,,,,"), NMEA_GOT_FIX, 0},
         {sentence("GPTXT,01,01,02,ANTSTATUS=OK"), NMEA_GOT_OTHER},
+        // Proprietary sentences ("$P" and a maker), with or without a checksum.
+        {sentence("PGRME,15.0,M,45.0,M,25.0,M"), NMEA_GOT_OTHER},
+        {"$PUBX,00,081350.00,4717.113210,N", NMEA_GOT_OTHER},
+        {"$PGRME,15.0,M*00", NMEA_ERR_WRONG_CHECKSUM},
+        {sentence("P,1"), NMEA_ERR_BAD_ADDRESS},
+        // The calendar and the leap second.
+        {sentence("GPRMC,235960,A,4916.45,N,12311.12,W,,,311216,,"), NMEA_GOT_FIX, 1},
+        {sentence("GPRMC,120060,A,4916.45,N,12311.12,W,,,311216,,"), NMEA_ERR_BAD_FIELD},
+        {sentence("GPRMC,010203,A,4916.45,N,12311.12,W,,,290224,,"), NMEA_GOT_FIX, 1},
+        {sentence("GPRMC,010203,A,4916.45,N,12311.12,W,,,290223,,"), NMEA_ERR_BAD_FIELD},
+        {sentence("GPRMC,010203,A,4916.45,N,12311.12,W,,,290200,,"), NMEA_GOT_FIX, 1},
+        {sentence("GPRMC,010203,A,4916.45,N,12311.12,W,,,310424,,"), NMEA_ERR_BAD_FIELD},
         // Refused lines, one per reason.
         {"", NMEA_ERR_EMPTY},
         {" \r\n", NMEA_ERR_EMPTY},
         {"GPRMC,225446,A*61", NMEA_ERR_NO_DOLLAR},
         {"xx" + kRmc, NMEA_ERR_TEXT_BEFORE_DOLLAR},
         {"$" + kRmc, NMEA_ERR_DOUBLE_DOLLAR},
+        {kRmc.substr(0, 20) + kRmc, NMEA_ERR_CUT},
         {kRmc.substr(0, kRmc.size() - 3), NMEA_ERR_NO_CHECKSUM},
         {kRmc.substr(0, kRmc.size() - 1), NMEA_ERR_BAD_HEX},
         {kRmc.substr(0, kRmc.size() - 1) + "G", NMEA_ERR_BAD_HEX},
@@ -140,10 +153,11 @@ TEST(Nmea, FieldsOfAFix) {
     EXPECT_EQ(fix.has_speed, 0);
     EXPECT_EQ(fix.has_course, 0);
 
-    // The device's fix record: speed in km/h rounded, no course as NaN.
+    // The device's fix record: speed in km/h rounded, no speed as -1 (never
+    // 0 km/h), no course as NaN.
     GPS_INFO_T info{};
     EXPECT_EQ(nmea_fill_gps_info(&fix, &info), 0);
-    EXPECT_EQ(info.current_speed, 0);
+    EXPECT_EQ(info.current_speed, -1);
     EXPECT_TRUE(std::isnan(info.degrees));
     EXPECT_EQ(info.lat_dir, 'N');
     EXPECT_EQ(info.lng_dir, 'W');

@@ -1,5 +1,6 @@
-// edog-tool fixes and replay: an NMEA log read by the module's NMEA reader,
-// and replayed through the module's warner over a data file.
+// edog-tool fixes and replay: an NMEA log read by the module's epoch reader,
+// one fix per receiver cycle, and replayed through the module's warner over
+// a data file.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -8,8 +9,9 @@
 #include <string>
 
 #include "edog/e_dog_source_date.h"
-#include "gps/nmea.h"
+#include "gps/nmea_epoch.h"
 #include "tool/commands.h"
+#include "tool/nmea_log.h"
 #include "tool/svg.h"
 #include "tool/tool.h"
 #include "warner/e_dog_warn.h"
@@ -20,48 +22,32 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string clock_text(const NMEA_FIX& f) {
-    if (f.has_time == 0) {
-        return "--:--:--";
-    }
-    const auto whole = static_cast<long>(f.utc_s);
-    const long minute_start = whole / 60 * 60;
-    char text[32];
-    (void)std::snprintf(text, sizeof text, "%02ld:%02ld:%05.2f", whole / 3600, whole / 60 % 60,
-                        f.utc_s - static_cast<double>(minute_start));
-    return text;
-}
-
-Json date_json(const NMEA_FIX& f) {
-    if (f.has_date == 0) {
-        return nullptr;
-    }
-    char text[16];
-    (void)std::snprintf(text, sizeof text, "%04d-%02d-%02d", f.year, f.month, f.day);
-    return text;
-}
-
-Json fix_json(const NMEA_FIX& f, std::uint64_t line) {
+Json fix_json(const NMEA_EPOCH& f, std::uint64_t line) {
+    const auto optional = [](int has, double v) { return has != 0 ? number(v) : Json(nullptr); };
+    const std::string date = date_text(f);
     Json j;
     j["line"] = line;
-    j["type"] = f.type;
-    j["talker"] = f.talker;
-    j["utc_s"] = f.has_time != 0 ? number(f.utc_s) : Json(nullptr);
-    j["date"] = date_json(f);
+    j["sentences"] = sentence_text(f.sentences);
+    j["utc_s"] = optional(f.has_time, f.utc_s);
+    j["time"] = f.has_time != 0 ? Json(clock_text(f)) : Json(nullptr);
+    j["date"] = date.empty() ? Json(nullptr) : Json(date);
     j["valid"] = f.valid != 0;
-    j["lat"] = f.has_position != 0 ? number(f.lat) : Json(nullptr);
-    j["lng"] = f.has_position != 0 ? number(f.lng) : Json(nullptr);
-    j["speed_knots"] = f.has_speed != 0 ? number(f.speed_knots) : Json(nullptr);
-    j["course_deg"] = f.has_course != 0 ? number(f.course_deg) : Json(nullptr);
+    j["lat"] = optional(f.has_position, f.lat);
+    j["lng"] = optional(f.has_position, f.lng);
+    j["speed_knots"] = optional(f.has_speed, f.speed_knots);
+    j["course_deg"] = optional(f.has_course, f.course_deg);
+    j["quality"] = f.quality >= 0 ? Json(f.quality) : Json(nullptr);
+    j["satellites"] = f.satellites >= 0 ? Json(f.satellites) : Json(nullptr);
+    j["hdop"] = optional(f.has_hdop, f.hdop);
+    j["altitude_m"] = optional(f.has_altitude, f.altitude_m);
     return j;
 }
 
-void print_fix(const NMEA_FIX& f, std::uint64_t line) {
-    const Json date = date_json(f);
-    std::printf("line %llu  %s %s  %s  %s  %s", static_cast<unsigned long long>(line), f.type,
-                f.talker, clock_text(f).c_str(),
-                date.is_null() ? "----------" : date.get<std::string>().c_str(),
-                f.valid != 0 ? "valid  " : "invalid");
+void print_fix(const NMEA_EPOCH& f, std::uint64_t line) {
+    const std::string date = date_text(f);
+    std::printf("line %llu  %-7s  %s  %s  %s", static_cast<unsigned long long>(line),
+                sentence_text(f.sentences).c_str(), clock_text(f).c_str(),
+                date.empty() ? "----------" : date.c_str(), f.valid != 0 ? "valid  " : "invalid");
     if (f.has_position != 0) {
         std::printf("  %.6f %.6f", f.lat, f.lng);
     } else {
@@ -69,9 +55,14 @@ void print_fix(const NMEA_FIX& f, std::uint64_t line) {
     }
     if (f.has_speed != 0) {
         std::printf("  %.1f kn", f.speed_knots);
+    } else {
+        std::printf("  no speed");
     }
     if (f.has_course != 0) {
         std::printf("  course %.1f", f.course_deg);
+    }
+    if (f.satellites >= 0) {
+        std::printf("  %d sats", f.satellites);
     }
     std::putchar('\n');
 }
@@ -92,49 +83,21 @@ const char* event_name(int kind) {
     }
 }
 
-// One epoch gives one fix: a GGA with the time of the RMC just taken repeats
-// it (without speed or course) and is not fed again.
-bool repeats(const NMEA_FIX& f, const NMEA_FIX& last, bool have_last) {
-    return have_last && std::string(f.type) == "GGA" && f.has_time != 0 && last.has_time != 0 &&
-           f.utc_s == last.utc_s;
-}
-
 }  // namespace
 
-int run_fixes(const std::string& log, bool json) {
-    const std::string text = read_text(log);
-    Lines reader(text);
-    std::string_view line;
-    std::uint64_t fixes = 0;
-    std::uint64_t rmc = 0;
-    std::uint64_t valid = 0;
-    std::uint64_t other = 0;
-    std::uint64_t refused = 0;
-    while (reader.next(line)) {
-        NMEA_FIX fix{};
-        const NMEA_STATUS status = nmea_parse_line(line.data(), line.size(), &fix);
-        if (status == NMEA_GOT_FIX) {
-            ++fixes;
-            rmc += std::string(fix.type) == "RMC" ? 1U : 0U;
-            valid += fix.valid != 0 ? 1U : 0U;
-            json ? print_json(fix_json(fix, reader.line_no())) : print_fix(fix, reader.line_no());
-        } else if (status == NMEA_GOT_OTHER) {
-            ++other;
-        } else {
-            ++refused;
-            (void)std::fprintf(stderr, "%s:%llu: %s\n", log.c_str(),
-                               static_cast<unsigned long long>(reader.line_no()),
-                               nmea_status_text(status));
-        }
-    }
+int run_fixes(const FixesOptions& o) {
+    const LogCounts c =
+        read_log(o.log, o.all_refusals, [&](const NMEA_EPOCH& f, std::uint64_t line) {
+            o.json ? print_json(fix_json(f, line)) : print_fix(f, line);
+        });
     (void)std::fprintf(
-        summary_stream(json),
-        "%s: %llu lines, %llu fixes (%llu RMC, %llu GGA; %llu valid), %llu other "
+        summary_stream(o.json),
+        "%s: %llu lines, %llu fixes (%llu valid) from %llu sentences, %llu other "
         "sentences, %llu refused\n",
-        log.c_str(), static_cast<unsigned long long>(reader.line_no()),
-        static_cast<unsigned long long>(fixes), static_cast<unsigned long long>(rmc),
-        static_cast<unsigned long long>(fixes - rmc), static_cast<unsigned long long>(valid),
-        static_cast<unsigned long long>(other), static_cast<unsigned long long>(refused));
+        o.log.c_str(), static_cast<unsigned long long>(c.lines),
+        static_cast<unsigned long long>(c.fixes), static_cast<unsigned long long>(c.valid),
+        static_cast<unsigned long long>(c.sentences), static_cast<unsigned long long>(c.other),
+        static_cast<unsigned long long>(c.refused));
     finish_output();
     return 0;
 }
@@ -161,7 +124,7 @@ struct ReplayLog {
         }
     }
 
-    void note_event(const EDOG_WARN_EVENT& ev, const NMEA_FIX& fix) {
+    void note_event(const EDOG_WARN_EVENT& ev, const NMEA_EPOCH& fix) {
         ++counts[ev.kind & 3];
         if (ev.kind == EDOG_WARN_WARN) {
             warned.insert(ev.camera.record);
@@ -174,7 +137,8 @@ struct ReplayLog {
     }
 };
 
-void print_event(const EDOG_WARN_EVENT& ev, const NMEA_FIX& fix, std::uint64_t line_no, bool json) {
+void print_event(const EDOG_WARN_EVENT& ev, const NMEA_EPOCH& fix, std::uint64_t line_no,
+                 bool json) {
     const E_DOG_DATA& c = ev.camera.data;
     if (json) {
         Json j;
@@ -201,27 +165,15 @@ void print_event(const EDOG_WARN_EVENT& ev, const NMEA_FIX& fix, std::uint64_t l
 
 int run_replay(const ReplayOptions& o) {
     const Database db(o.file);
-    const std::string text = read_text(o.log);
-    Lines reader(text);
     EDOG_WARNER warner;
     e_dog_warn_init(&warner, &o.config);
     E_DOG_DB* const sources[] = {db.get()};
     (void)e_dog_warn_set_sources(&warner, sources, 1);
     ReplayLog log;
-    NMEA_FIX last{};
-    bool have_last = false;
-    std::string_view line;
-    while (reader.next(line)) {
-        NMEA_FIX fix{};
-        if (nmea_parse_line(line.data(), line.size(), &fix) != NMEA_GOT_FIX ||
-            repeats(fix, last, have_last)) {
-            continue;
-        }
-        last = fix;
-        have_last = true;
+    (void)read_log(o.log, o.all_refusals, [&](const NMEA_EPOCH& fix, std::uint64_t line_no) {
         GPS_INFO_T info{};
-        if (nmea_fill_gps_info(&fix, &info) != 0) {
-            continue;  // not valid, or no position
+        if (nmea_epoch_fill_gps_info(&fix, &info) != 0) {
+            return;  // not valid, or no position
         }
         ++log.fed;
         (void)e_dog_warn_update(&warner, &info, nullptr, nullptr);
@@ -230,9 +182,9 @@ int run_replay(const ReplayOptions& o) {
         EDOG_WARN_EVENT ev{};
         for (int e = 0; e_dog_warn_event(&warner, e, &ev) == 1; ++e) {
             log.note_event(ev, fix);
-            print_event(ev, fix, reader.line_no(), o.json);
+            print_event(ev, fix, line_no, o.json);
         }
-    }
+    });
     (void)std::fprintf(summary_stream(o.json),
                        "%s: %llu fixes, %llu warnings, %llu over-speed, %llu passed, %zu cameras "
                        "warned\n",

@@ -37,13 +37,19 @@ int run_dump(const std::string& file, DumpFormat format);
 
 int run_diff(const std::string& old_file, const std::string& new_file);
 
-int run_fixes(const std::string& log, bool json);
+struct FixesOptions {
+    std::string log;
+    bool json = false;
+    bool all_refusals = false;  // every refused line, not the first few of each reason
+};
+int run_fixes(const FixesOptions& o);
 
 struct ReplayOptions {
     std::string file;
     std::string log;
     std::string svg;  // empty: no drawing
     bool json = false;
+    bool all_refusals = false;
     EDOG_WARN_CONFIG config{};
 };
 int run_replay(const ReplayOptions& o);

@@ -127,13 +127,16 @@ Command add_diff(CLI::App& app) {
     return {cmd, [files] { return run_diff(files->first, files->second); }};
 }
 
+constexpr const char* kAllRefusalsHelp = "Every refused line, not the first few of each reason";
+
 Command add_fixes(CLI::App& app) {
-    auto log = std::make_shared<std::string>();
-    auto json = std::make_shared<bool>(false);
-    CLI::App* cmd = app.add_subcommand("fixes", "The fixes an NMEA log gives");
-    cmd->add_option("LOG", *log, "NMEA 0183 log")->required();
-    cmd->add_flag("--json", *json, "One JSON object per fix");
-    return {cmd, [log, json] { return run_fixes(*log, *json); }};
+    auto o = std::make_shared<FixesOptions>();
+    CLI::App* cmd =
+        app.add_subcommand("fixes", "The fixes an NMEA log gives, one per receiver cycle");
+    cmd->add_option("LOG", o->log, "NMEA 0183 log")->required();
+    cmd->add_flag("--json", o->json, "One JSON object per fix");
+    cmd->add_flag("--all-refusals", o->all_refusals, kAllRefusalsHelp);
+    return {cmd, [o] { return run_fixes(*o); }};
 }
 
 Command add_replay(CLI::App& app) {
@@ -144,6 +147,7 @@ Command add_replay(CLI::App& app) {
     cmd->add_option("LOG", o->log, "NMEA 0183 log of the drive")->required();
     cmd->add_option("--svg", o->svg, "Draw the drive into this SVG file");
     cmd->add_flag("--json", o->json, "One JSON object per event");
+    cmd->add_flag("--all-refusals", o->all_refusals, kAllRefusalsHelp);
     add_warner_options(*cmd, o->config);
     return {cmd, [o] { return run_replay(*o); }};
 }
