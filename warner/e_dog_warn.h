@@ -10,7 +10,17 @@
 // two cameras reached at once). e_dog_warn_update answers the first and
 // keeps the others; e_dog_warn_next hands them over one by one, until it
 // answers EDOG_WARN_NONE. e_dog_warn_event reads any of them. None is lost:
-// the list holds two events for every camera that can be tracked.
+// a fix brings at most EDOG_WARN_MAX_EVENTS, a passed event for each track
+// dropped and a warning and an over-speed for each camera in reach.
+//
+// Cameras: only those the warner may warn about are gathered and tracked
+// (DirType 1 to 5, and 0 with warn_all_directions_type), the nearest
+// EDOG_WARN_MAX_TRACKS of them, so that no other camera takes their place.
+// A camera is known by its source, Idex and position, not by its record
+// number: a file replaced by another (e_dog_exit and e_dog_init, or under an
+// open handle) keeps the state of each camera still in it. Cameras of one
+// rule (Type, Speed, DirType, Direction) at one place, within 5 m, are
+// announced once.
 //
 // Storage: a warner lives in memory its caller gives, so that a device needs
 // no malloc: declare an EDOG_WARNER (static, on the stack or in a struct of
@@ -55,7 +65,7 @@ typedef struct EDOG_WARN_CONFIG {
 
 typedef struct EDOG_WARN_TRACK {
     E_DOG_DATA data;        // the camera
-    INT32 record;           // its record number in its source
+    INT32 record;           // its record number in its source at the last fix
     INT32 state;            // 0 armed, 1 warned, 2 passed
     INT32 overspeed_armed;  // 1 while an over-speed may be reported
     double closest_m;       // closest approach since warned
@@ -70,7 +80,7 @@ typedef struct EDOG_WARN_EVENT {
 } EDOG_WARN_EVENT;
 
 #define EDOG_WARN_MAX_TRACKS 64
-#define EDOG_WARN_MAX_EVENTS (2 * EDOG_WARN_MAX_TRACKS)
+#define EDOG_WARN_MAX_EVENTS (3 * EDOG_WARN_MAX_TRACKS)
 #define EDOG_WARN_MAX_SOURCES 8
 
 #define EDOG_WARNER_BYTES 32768
@@ -96,13 +106,14 @@ void e_dog_warn_init(EDOG_WARNER* w, const EDOG_WARN_CONFIG* config);
 // (nothing changed) for too many or a null handle.
 int e_dog_warn_set_sources(EDOG_WARNER* w, E_DOG_DB* const* sources, int count);
 
-// Takes one fix (lati, longi, current_speed in km/h, degrees: the course, NaN
-// when unknown) and answers the first event it brings, EDOG_WARN_NONE for
+// Takes one fix (lati, longi, current_speed in km/h or -1 when unknown,
+// degrees: the course, NaN when unknown) and answers the first event it brings, EDOG_WARN_NONE for
 // none; `alarm` (may be nullptr) gets that event's text and camera. `lcd`
 // (may be nullptr) shows the nearest camera being warned (result 0, its
 // limit, the distance) or result -1, and always cur_speed. Without sources
 // it needs the module open (e_dog_init); without it, or for a fix without a
-// position, nothing happens and nothing is tracked.
+// position, nothing happens and the tracks wait for a file. A fix without a
+// speed or course warns of nothing new and reports no over-speed.
 int e_dog_warn_update(EDOG_WARNER* w, const GPS_INFO_T* fix, EDOG_ALARM* alarm, E_DOG_LCD* lcd);
 
 // The next event of the same fix, EDOG_WARN_NONE when all are handed over.

@@ -19,6 +19,12 @@ enum class TrackState : INT32 { kArmed = 0, kWarned = 1, kPassed = 2 };
 inline constexpr std::size_t kMaxTracks = EDOG_WARN_MAX_TRACKS;
 inline constexpr std::size_t kMaxEvents = EDOG_WARN_MAX_EVENTS;
 inline constexpr std::size_t kMaxSources = EDOG_WARN_MAX_SOURCES;
+// One fix brings at most: a passed event for each track it drops, and for
+// each camera in reach (at most kMaxTracks) a warning and an over-speed, or a
+// passed event. The list holds that many, so no event is ever dropped.
+static_assert(kMaxEvents >= kMaxTracks + 2 * kMaxTracks, "every event of a fix has room");
+// Cameras of one rule this close together are one camera, announced once.
+inline constexpr double kSamePlaceM = 5.0;
 
 struct State {
     EDOG_WARN_CONFIG config{};
@@ -56,11 +62,13 @@ struct Motion {
 Motion motion_of(const EDOG_WARN_CONFIG& cfg, const GPS_INFO_T& fix);
 
 // The stages of one fix, in order.
-// gather: every camera within rearm_m of every source, nearest first, at
-// most kMaxTracks; how many, or -1 when no source can be searched.
+// gather: the cameras the warner may warn about within rearm_m of every
+// source, each place and rule once, nearest first, at most kMaxTracks; how
+// many, or -1 when no source can be searched.
 int gather(const State& s, const Motion& m, Sightings& out);
 // retire: tracks no longer in reach are dropped (armed again); a warned one
-// among them is reported passed.
+// among them that the vehicle left behind is reported passed. One that lies
+// within reach but was not found is no longer in its file: it goes silently.
 void retire(State& s, const Sightings& seen, std::size_t n, const Motion& m);
 // step: one camera in reach; answers its track while it is being warned,
 // nullptr otherwise.

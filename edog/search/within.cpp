@@ -1,8 +1,11 @@
 // Every camera of a handle's data file within a radius, by the same key ranges as the nearest
 // search (doc/nearest-search.md), for a device that warns of the cameras ahead.
+#include "edog/search/within.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -27,34 +30,87 @@ struct Hit {
     }
 };
 
-// Measures record `i`, kept when strictly within the radius.
-void measure(e_dog::SearchView& s, std::uint32_t i, double lat, double lng, double radius_m,
-             std::vector<Hit>& hits) {
+struct Question {
+    double lat;
+    double lng;
+    double radius_m;
+    e_dog::DirTypes types;
+};
+
+// Measures record `i`, kept when strictly within the radius and of a DirType
+// asked for.
+void measure(e_dog::SearchView& s, std::uint32_t i, const Question& q, std::vector<Hit>& hits) {
     const e_dog::Spot spot = s.map.spot(i);
-    if (!e_dog::still_whole(s, i, spot)) {
+    if (!q.types.takes(spot.dirtype) || !e_dog::still_whole(s, i, spot)) {
         return;
     }
+    const double lat = q.lat;
+    const double lng = q.lng;
+    const double radius_m = q.radius_m;
     const double d = e_dog::distance_m(lat, lng, spot.lat, spot.lng);
     if (d < radius_m) {
         hits.push_back({d, i});
     }
 }
 
-void collect(e_dog::SearchView& s, double lat, double lng, double radius_m,
-             std::vector<Hit>& hits) {
+void collect(e_dog::SearchView& s, const Question& q, std::vector<Hit>& hits) {
     if (s.indexed &&
-        e_dog::walk_keys_in_reach(s.keys, e_dog::reach_box(lat, lng, radius_m), e_dog::kPlaced,
-                                  [&](std::uint64_t /*key*/, std::uint32_t at) {
-                                      measure(s, at, lat, lng, radius_m, hits);
-                                  })) {
+        e_dog::walk_keys_in_reach(
+            s.keys, e_dog::reach_box(q.lat, q.lng, q.radius_m), e_dog::kPlaced,
+            [&](std::uint64_t /*key*/, std::uint32_t at) { measure(s, at, q, hits); })) {
         return;
     }
     for (std::uint32_t i = 0; i < s.map.records(); ++i) {
-        measure(s, i, lat, lng, radius_m, hits);
+        measure(s, i, q, hits);
     }
 }
 
+// The search: the first `max_out` hits, nearest first, given to `take` with
+// the view they were read from; the number of hits. A view found cut short
+// under the search is searched again as the file is now.
+template <typename Take>
+std::size_t search(e_dog::SearchState& state, const Question& q, std::size_t max_out, Take take) {
+    std::vector<Hit> hits;
+    constexpr int kAttempts = 3;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        hits.clear();
+        e_dog::SearchView& s = state.view();
+        collect(s, q, hits);
+        const auto shown = std::min(hits.size(), max_out);
+        std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(shown),
+                          hits.end());
+        for (std::size_t k = 0; k < shown; ++k) {
+            take(k, E_DOG_HIT{s.map.record(hits[k].index), static_cast<INT32>(hits[k].index),
+                              hits[k].distance});
+        }
+        if (!state.renew_if_cut_short(s)) {
+            return hits.size();
+        }
+    }
+    return 0;  // cut short again and again: nothing can be trusted
+}
+
 }  // namespace
+
+bool e_dog::within_all(E_DOG_DB* db, double lat, double lng, double radius_m, DirTypes types,
+                       std::vector<E_DOG_HIT>& out) {
+    out.clear();
+    if (db == nullptr || !searchable(lat, lng, radius_m)) {
+        return false;
+    }
+    if (db->state.records() == 0) {
+        return true;
+    }
+    const std::size_t n = search(db->state, {lat, lng, radius_m, types}, SIZE_MAX,
+                                 [&](std::size_t k, const E_DOG_HIT& h) {
+                                     if (k == 0) {
+                                         out.clear();  // an earlier attempt's hits
+                                     }
+                                     out.push_back(h);
+                                 });
+    out.resize(std::min(out.size(), n));
+    return true;
+}
 
 int e_dog_db_within(E_DOG_DB* db, double lat, double lng, double radius_m, E_DOG_HIT* out,
                     int max_out) {
@@ -62,27 +118,11 @@ int e_dog_db_within(E_DOG_DB* db, double lat, double lng, double radius_m, E_DOG
         (out == nullptr && max_out > 0)) {
         return -1;
     }
-    e_dog::SearchState& state = db->state;
-    if (state.records() == 0) {
+    if (db->state.records() == 0) {
         return 0;
     }
-    std::vector<Hit> hits;
-    constexpr int kAttempts = 3;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        hits.clear();
-        e_dog::SearchView& s = state.view();
-        collect(s, lat, lng, radius_m, hits);
-        const auto shown = std::min(hits.size(), static_cast<std::size_t>(max_out));
-        std::partial_sort(hits.begin(), hits.begin() + static_cast<std::ptrdiff_t>(shown),
-                          hits.end());
-        for (std::size_t k = 0; k < shown; ++k) {
-            out[k] = {s.map.record(hits[k].index), static_cast<INT32>(hits[k].index),
-                      hits[k].distance};
-        }
-        if (!state.renew_if_cut_short(s)) {
-            break;
-        }
-        hits.clear();  // cut short again and again: nothing can be trusted
-    }
-    return static_cast<int>(std::min<std::size_t>(hits.size(), INT_MAX));
+    const std::size_t n =
+        search(db->state, {lat, lng, radius_m, {}}, static_cast<std::size_t>(max_out),
+               [&](std::size_t k, const E_DOG_HIT& h) { out[k] = h; });
+    return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
 }
