@@ -50,7 +50,9 @@ int e_dog_db_record(const E_DOG_DB* db, long long index, E_DOG_DATA* out);
  * near cameras the earlier record: the rule of e_dog_search_nearest. 1 and
  * *out set when one is found, 0 when none is, -1 for bad arguments (no
  * handle or no `out`, a position out of range, a radius that is not
- * positive and finite). */
+ * positive and finite) and when the file cannot be read where the search
+ * must look (a page the medium cannot read, or a file cut again and again
+ * under the search; see doc/data-file-format.md). */
 int e_dog_db_nearest(E_DOG_DB* db, double lat, double lng, double radius_m, E_DOG_HIT* out);
 
 /* Every record strictly closer than `radius_m` metres, of any DirType,
@@ -58,7 +60,8 @@ int e_dog_db_nearest(E_DOG_DB* db, double lat, double lng, double radius_m, E_DO
  * how many there are, of which the first `max_out` are written to `out`; -1
  * for bad arguments (no handle, a position out of range, a radius that is
  * not positive and finite, a negative `max_out`, or no `out` for a positive
- * one). */
+ * one) and, as for e_dog_db_nearest, when the file cannot be read where the
+ * search must look. */
 int e_dog_db_within(E_DOG_DB* db, double lat, double lng, double radius_m, E_DOG_HIT* out,
                     int max_out);
 

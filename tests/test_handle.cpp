@@ -102,7 +102,9 @@ TEST_F(Handle, DataFileThatIsNoRegularFileIsRefusedByEveryReader) {
 }
 
 // Record numbers are 32-bit: a (sparse) file of 2^31 or 2^32 records is
-// refused with a message and kept, never counted as empty and deleted.
+// refused with a message and kept, never counted as empty and deleted; and
+// read by no reader after e_dog_init refused it (the index build would read
+// all of it).
 TEST_F(Handle, FileWithMoreRecordsThanCanBeCountedIsRefusedAndKept) {
     for (const unsigned long long records : {1ULL << 31U, 1ULL << 32U}) {
         test::write_file("DATA_T.BIN", "");
@@ -116,6 +118,10 @@ TEST_F(Handle, FileWithMoreRecordsThanCanBeCountedIsRefusedAndKept) {
         EXPECT_EQ(e_dog_run_flag, 0);
         EXPECT_EQ(e_dog_list_size, 0U);
         EXPECT_TRUE(test::file_exists("DATA_T.BIN"));
+        testing::internal::CaptureStdout();
+        e_dog_build_file_index();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "########## e_dog_write_list_to_file open input file: DATA_T.BIN fail!\n");
     }
 }
 

@@ -1,8 +1,13 @@
 // The searches from several threads at once, from the very first search on:
-// every answer as the reference scan gives it, and one view of the file made.
-// CI runs this under ThreadSanitizer too (the tsan preset).
+// every answer as the reference scan gives it, and one view of the file made;
+// and while another program cuts the file and copies it back again and
+// again. CI runs this under ThreadSanitizer too (the tsan preset).
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <latch>
 #include <random>
 #include <string>
@@ -126,6 +131,72 @@ TEST(Threads, TwoHandlesFromManyThreadsAnswerAsTheReference) {
     EXPECT_EQ(wrong.load(), 0);
     e_dog_db_close(dbs[0]);
     e_dog_db_close(dbs[1]);
+}
+
+// Four threads search a handle while the file is cut to a third and copied
+// back whole (truncated, then written: as cp does), 40 times. Whatever they
+// read meanwhile, a camera answered is one of the file's, as it is in the
+// file; once the file is whole again, every answer is the reference's.
+TEST(Threads, SearchesWhileTheFileIsCutAndCopiedBack) {
+    const test::ScratchDir dir;
+    const std::vector<Query> queries = write_file_and_queries();
+    const std::string whole = test::read_file("DATA_T.BIN");
+    E_DOG_DB* db = e_dog_db_open("DATA_T.BIN", nullptr);
+    ASSERT_NE(db, nullptr);
+    std::vector<E_DOG_DATA> records(whole.size() / 56);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        ASSERT_EQ(e_dog_db_record(db, static_cast<long long>(i), &records[i]), 1);
+    }
+    const auto same = [](const E_DOG_DATA& a, const E_DOG_DATA& b) {
+        return a.Idex == b.Idex && a.Gps_lat == b.Gps_lat && a.Gps_lng == b.Gps_lng;
+    };
+    std::atomic<bool> churning{true};
+    std::atomic<int> wrong{0};
+    std::atomic<long> searches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            std::vector<E_DOG_HIT> hits(16);
+            for (int k = t; churning.load(); k = (k + kThreads) % (kThreads * kQueries)) {
+                const Query& q = queries[static_cast<std::size_t>(k)];
+                E_DOG_HIT hit{};
+                if (e_dog_db_nearest(db, q.lat, q.lng, q.radius, &hit) == 1 &&
+                    !same(hit.data, records[static_cast<std::size_t>(hit.record)])) {
+                    ++wrong;
+                }
+                const int n = e_dog_db_within(db, q.lat, q.lng, q.radius, hits.data(), 16);
+                for (int h = 0; h < std::min(n, 16); ++h) {
+                    const E_DOG_HIT& x = hits[static_cast<std::size_t>(h)];
+                    wrong += same(x.data, records[static_cast<std::size_t>(x.record)]) ? 0 : 1;
+                }
+                ++searches;
+            }
+        });
+    }
+    for (int round = 0; round < 40; ++round) {
+        ASSERT_EQ(::truncate("DATA_T.BIN", static_cast<off_t>(whole.size() / 3)), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const int fd = ::open("DATA_T.BIN", O_WRONLY | O_TRUNC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, whole.data(), whole.size()), static_cast<ssize_t>(whole.size()));
+        ::close(fd);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    churning = false;
+    for (std::thread& th : threads) {
+        th.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_GT(searches.load(), 40);
+    for (const Query& q : queries) {  // whole again: searched whole again
+        E_DOG_HIT hit{};
+        const int found = e_dog_db_nearest(db, q.lat, q.lng, q.radius, &hit);
+        ASSERT_EQ(found, q.nearest.index >= 0 ? 1 : 0);
+        ASSERT_TRUE(found == 0 || hit.record == q.nearest.index);
+        ASSERT_EQ(e_dog_db_within(db, q.lat, q.lng, q.radius, nullptr, 0),
+                  static_cast<int>(q.within));
+    }
+    e_dog_db_close(db);
 }
 
 }  // namespace

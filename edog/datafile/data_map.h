@@ -1,8 +1,17 @@
-// A read-only memory map of the open data file, owned: unmapped when its owner
-// goes. Records are read from the map, or with pread where the file could not
-// be mapped. The map sees the file that was opened even if another is renamed
-// over it, and survives the file being cut short under it by another program
-// (cut_short() tells, remap() recovers). See doc/data-file-format.md.
+// The open data file in memory: one read-only map per open file (FileMap),
+// the size of the file as opened, kept at one address for the life of the
+// handle, and windows onto it (DataMap) of the records a view of the file
+// searches. Records are read from the map, or with pread where the file
+// could not be mapped. The map sees the file that was opened even if another
+// is renamed over it.
+//
+// Another program may cut the file short under the map, or copy another
+// file over it; a page may be unreadable (a bad flash block). A read of such
+// a page would raise SIGBUS: the fault guard puts a page of zeros in its
+// place, the read goes on and sees zeros, and the map counts the fault, so
+// that a search can tell that it may have read zeros: the count changed
+// while it ran. refresh() maps the file again over the same addresses: the
+// pages the file has are read from it again. See doc/data-file-format.md.
 #ifndef EDOG_DATA_MAP_H
 #define EDOG_DATA_MAP_H
 
@@ -16,14 +25,70 @@
 
 namespace e_dog {
 
+// What tells one state of a file from another: its size and the time of its
+// last change.
+struct FileVersion {
+    std::int64_t size = -1;
+    std::int64_t changed_ns = 0;
+    friend bool operator==(const FileVersion&, const FileVersion&) = default;
+};
+// The version of the file open on `fd`; size -1 when it cannot be told.
+FileVersion file_version(int fd);
+
+class FileMap {
+public:
+    FileMap() = default;
+    ~FileMap();
+    FileMap(const FileMap&) = delete;
+    FileMap& operator=(const FileMap&) = delete;
+    FileMap(FileMap&&) = delete;
+    FileMap& operator=(FileMap&&) = delete;
+
+    // Maps the first `records` records of the file open on `fd` (the
+    // descriptor stays the caller's and must stay open until reset()). Where
+    // the file cannot be mapped, or every guarded slot is taken, records are
+    // read with pread.
+    void attach(int fd, std::uint32_t records);
+    // Unmaps; nothing is attached afterwards.
+    void reset();
+    // Maps the file again over the same addresses, as it is now. Reads in
+    // other threads go on: they see the file's pages, or zeros where it has
+    // none. Not from two threads at once.
+    void refresh();
+    // No page of zeros was put in since the last refresh (or attach).
+    [[nodiscard]] bool clean() const {
+        return faults_.load(std::memory_order_acquire) == clean_at_.load(std::memory_order_acquire);
+    }
+
+    [[nodiscard]] int fd() const { return fd_; }
+    [[nodiscard]] std::uint32_t records() const { return records_; }
+    [[nodiscard]] const unsigned char* bytes() const { return bytes_; }
+    // Pages of this map the fault guard has put zeros in, since attach.
+    [[nodiscard]] std::uint64_t faults() const { return faults_.load(std::memory_order_acquire); }
+
+private:
+    int fd_ = -1;
+    const unsigned char* bytes_ = nullptr;
+    std::size_t length_ = 0;
+    std::uint32_t records_ = 0;
+    // Counted by the fault handler, which finds this map through a registry.
+    std::atomic<std::uint64_t> faults_{0};
+    std::atomic<std::uint64_t> clean_at_{0};  // faults_ when last refreshed
+};
+
+// A window onto a file's map: its first records(), as one view of the file
+// searches them.
 class DataMap {
 public:
     DataMap() = default;
-    ~DataMap();
     DataMap(const DataMap&) = delete;
     DataMap& operator=(const DataMap&) = delete;
-    DataMap(DataMap&& other) noexcept = delete;
-    DataMap& operator=(DataMap&& other) noexcept = delete;
+    DataMap(DataMap&&) = delete;
+    DataMap& operator=(DataMap&&) = delete;
+
+    // The first `records` (at most file.records()) of `file`, which must
+    // outlive the window.
+    void attach(const FileMap& file, std::uint32_t records);
 
     [[nodiscard]] std::uint32_t records() const { return records_; }
     [[nodiscard]] bool mapped() const { return bytes_ != nullptr; }
@@ -48,35 +113,14 @@ public:
         }
     }
 
-    // True when a read of the map went past the end of the file since the
-    // last remap(): the file was cut short, the read saw zeros, and nothing
-    // read from the map since then may be trusted.
-    [[nodiscard]] bool cut_short() const { return cut_short_.load(std::memory_order_acquire); }
-
-    // Marks the map cut short: a record read from it was found cut.
-    void mark_cut_short() { cut_short_.store(true, std::memory_order_release); }
-
-    // Maps the first `records` whole records of the file open on `fd`; the
-    // descriptor stays the caller's and must stay open until reset().
-    void attach(int fd, std::uint32_t records);
-    // Maps the file anew as it is now: its whole records, never more than
-    // before.
-    void remap();
-    // Unmaps; the map is empty afterwards.
-    void reset();
-
 private:
-    void map(std::uint32_t records);
     [[nodiscard]] const unsigned char* at(std::uint32_t i) const {
         return bytes_ + DataFileLayout::offset_in_memory(i);
     }
 
-    int fd_ = -1;
     const unsigned char* bytes_ = nullptr;
-    std::size_t length_ = 0;
+    int fd_ = -1;
     std::uint32_t records_ = 0;
-    // Set by the fault handler, which finds this map through a registry.
-    std::atomic<bool> cut_short_{false};
 };
 
 }  // namespace e_dog

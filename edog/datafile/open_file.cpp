@@ -65,6 +65,11 @@ std::uint64_t whole_records(int fd) {
 
 UniqueFile open_data_file() {
     UniqueFile f = open_regular_file(e_dog_datafile);
+    // More records than record numbers count: e_dog_init refuses such a file,
+    // and no reader goes through it either (a sparse one may hold terabytes).
+    if (f && whole_records(::fileno(f.get())) > DataFileLayout::kMaxRecords) {
+        f.reset();
+    }
     if (!f) {
         std::printf("########## e_dog_write_list_to_file open input file: %s fail!\n",
                     e_dog_datafile);

@@ -55,8 +55,9 @@ UniqueFile open_regular_file(const char* name);
 std::uint64_t whole_records(int fd);
 
 // Opens the module's data file (e_dog_datafile) as open_regular_file does,
-// for one of the module's readers; when it cannot, prints the readers'
-// open-failure line and returns an empty handle.
+// for one of the module's readers; when it cannot, or the file holds more
+// records than e_dog_init takes, prints the readers' open-failure line and
+// returns an empty handle.
 UniqueFile open_data_file();
 
 }  // namespace e_dog

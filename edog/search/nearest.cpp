@@ -197,14 +197,20 @@ void search_indexed(e_dog::SearchView& v, double lati, double longi, double radi
     nearby.worth_keeping = in_reach <= e_dog::Nearby::kCapacity / 2;
 }
 
-// One search of the handle's file. A file cut short under the map by
-// another program reads zeros where it lost pages, or records out of their
-// cells; the search then starts again on a view of the file as it is now.
-bool nearest_in(e_dog::SearchState& state, double lati, double longi, double radius_m,
-                E_DOG_HIT& out) {
+// One search of the handle's file: 1 and `out` for a camera, 0 for none.
+// A search that may have read zeros put in for pages the file lost, or found
+// records out of their cells, runs again (doc/data-file-format.md); -1 when
+// every attempt did: the file cannot be read where the search must look.
+int nearest_in(e_dog::SearchState& state, double lati, double longi, double radius_m,
+               E_DOG_HIT& out) {
+    const e_dog::SearchState::Reading reading(state);
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        const std::uint64_t seen = state.faults();
         e_dog::SearchView& v = state.view();
+        if (v.map.records() == 0) {
+            return 0;
+        }
         trace = {v.indexed, 0};
         Best best{radius_m};
         if (v.indexed) {
@@ -214,19 +220,16 @@ bool nearest_in(e_dog::SearchState& state, double lati, double longi, double rad
         }
         const auto index = static_cast<std::uint32_t>(best.index);
         const E_DOG_DATA rec = best.index >= 0 ? v.map.record(index) : E_DOG_DATA{};
-        if (!state.renew_if_cut_short(v)) {
+        if (!state.renew_if_cut_short(v, seen)) {
             if (best.index < 0) {
-                return false;
+                return 0;
             }
             out = {rec, static_cast<INT32>(index), best.distance};
             trace.record = best.index;
-            return true;
-        }
-        if (state.view().map.records() == 0) {
-            break;
+            return 1;
         }
     }
-    return false;
+    return -1;
 }
 
 }  // namespace
@@ -246,5 +249,5 @@ int e_dog_db_nearest(E_DOG_DB* db, double lat, double lng, double radius_m, E_DO
     if (db->state.records() == 0) {
         return 0;
     }
-    return nearest_in(db->state, lat, lng, radius_m, *out) ? 1 : 0;
+    return nearest_in(db->state, lat, lng, radius_m, *out);
 }

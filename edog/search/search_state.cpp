@@ -1,53 +1,116 @@
 #include "edog/search/search_state.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <utility>
 
+#include "edog/datafile/open_file.h"
+
 namespace e_dog {
 
-SearchView* SearchState::make_view(std::uint32_t at_most) {
+SearchView* SearchState::publish_view() {
     auto v = std::make_unique<SearchView>();
-    v->map.attach(fd_, at_most);
-    v->map.remap();  // the file as it is now: its whole records, at most those
-    v->indexed = build_keys(v->map, v->keys);
-    views_.push_back(std::move(v));
-    return views_.back().get();
+    // Keys built while the file loses pages hold zeros: built again, a few
+    // times; pages that stay unreadable give records no search near them
+    // takes, and the searches that reach them fail.
+    constexpr int kBuilds = 3;
+    for (int build = 0; build < kBuilds; ++build) {
+        const std::uint64_t before = file_.faults();
+        if (owned_ != nullptr || !file_.clean()) {
+            file_.refresh();  // pages the file has are read from it again
+        }
+        v->version = file_version(file_.fd());
+        const std::uint64_t whole = whole_records(file_.fd());
+        v->map.attach(file_, static_cast<std::uint32_t>(std::min<std::uint64_t>(whole, records_)));
+        v->indexed = build_keys(v->map, v->keys);
+        if (file_.faults() == before) {
+            break;
+        }
+    }
+    ++views_made_;
+    current_.store(v.get());
+    if (owned_ != nullptr) {
+        retired_.push_back(std::move(owned_));
+        has_retired_.store(true);
+    }
+    owned_ = std::move(v);
+    // Only the search making it runs: no other can hold a view replaced
+    // (a search that starts now finds the new one).
+    if (in_flight_.load() <= 1) {
+        retired_.clear();
+        has_retired_.store(false);
+    }
+    return owned_.get();
+}
+
+void SearchState::end_reading() {
+    if (in_flight_.fetch_sub(1) == 1 && has_retired_.load()) {
+        const std::lock_guard<std::mutex> lock(change_);
+        if (in_flight_.load() == 0) {
+            retired_.clear();
+            has_retired_.store(false);
+        }
+    }
 }
 
 void SearchState::attach(int fd, std::uint32_t records) {
     detach();
-    fd_ = fd;
     records_ = fd >= 0 ? records : 0;
+    if (fd >= 0) {
+        file_.attach(fd, records);
+    }
 }
 
 void SearchState::detach() {
-    current_.store(nullptr, std::memory_order_release);
-    views_.clear();
-    fd_ = -1;
+    current_.store(nullptr);
+    owned_.reset();
+    retired_.clear();
+    has_retired_.store(false);
+    file_.reset();
+    views_made_ = 0;
     records_ = 0;
 }
 
+bool& found_out_of_place() {
+    thread_local bool found = false;
+    return found;
+}
+
 SearchView& SearchState::view() {
+    found_out_of_place() = false;
     SearchView* v = current_.load(std::memory_order_acquire);
+    if (v != nullptr && v->map.records() == records_ && file_.clean()) {
+        return *v;
+    }
+    const std::lock_guard<std::mutex> lock(change_);
+    v = current_.load(std::memory_order_relaxed);
     if (v == nullptr) {
-        const std::lock_guard<std::mutex> lock(change_);
-        v = current_.load(std::memory_order_relaxed);
-        if (v == nullptr) {
-            v = make_view(records_);
-            current_.store(v, std::memory_order_release);
-        }
+        return *publish_view();
+    }
+    if (v->map.records() < records_ && file_version(file_.fd()) != v->version) {
+        return *publish_view();  // short of records, and the file changed: maybe whole again
+    }
+    if (!file_.clean()) {
+        file_.refresh();
     }
     return *v;
 }
 
-bool SearchState::renew_if_cut_short(const SearchView& v) {
-    if (!v.map.cut_short()) {
+bool SearchState::renew_if_cut_short(const SearchView& v, std::uint64_t seen) {
+    const bool zeros = file_.faults() != seen;
+    const bool misplaced = found_out_of_place();
+    if (!zeros && !misplaced) {
         return false;
     }
     const std::lock_guard<std::mutex> lock(change_);
-    if (current_.load(std::memory_order_relaxed) == &v) {
-        current_.store(make_view(v.map.records()), std::memory_order_release);
+    if (current_.load(std::memory_order_relaxed) != &v) {
+        return true;  // another search made a new view already
+    }
+    if (file_version(file_.fd()) != v.version || !zeros) {
+        (void)publish_view();  // the file changed: new keys
+    } else {
+        file_.refresh();  // the file as the view was made of it: zeros in the map only
     }
     return true;
 }

@@ -65,15 +65,18 @@ void collect(e_dog::SearchView& s, const Question& q, std::vector<Hit>& hits) {
     }
 }
 
-// The search: the first `max_out` hits, nearest first, given to `take` with
-// the view they were read from; the number of hits. A view found cut short
-// under the search is searched again as the file is now.
+// The search: the first `max_out` hits, nearest first, given to `take`; the
+// number of hits. A search that may have read zeros put in for pages the file
+// lost, or found records out of their cells, runs again; -1 when every
+// attempt did (doc/data-file-format.md).
 template <typename Take>
-std::size_t search(e_dog::SearchState& state, const Question& q, std::size_t max_out, Take take) {
+long long search(e_dog::SearchState& state, const Question& q, std::size_t max_out, Take take) {
+    const e_dog::SearchState::Reading reading(state);
     std::vector<Hit> hits;
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         hits.clear();
+        const std::uint64_t seen = state.faults();
         e_dog::SearchView& s = state.view();
         collect(s, q, hits);
         const auto shown = std::min(hits.size(), max_out);
@@ -83,11 +86,11 @@ std::size_t search(e_dog::SearchState& state, const Question& q, std::size_t max
             take(k, E_DOG_HIT{s.map.record(hits[k].index), static_cast<INT32>(hits[k].index),
                               hits[k].distance});
         }
-        if (!state.renew_if_cut_short(s)) {
-            return hits.size();
+        if (!state.renew_if_cut_short(s, seen)) {
+            return static_cast<long long>(std::min<std::size_t>(hits.size(), INT_MAX));
         }
     }
-    return 0;  // cut short again and again: nothing can be trusted
+    return -1;
 }
 
 }  // namespace
@@ -101,15 +104,15 @@ bool e_dog::within_all(E_DOG_DB* db, double lat, double lng, double radius_m, Di
     if (db->state.records() == 0) {
         return true;
     }
-    const std::size_t n = search(db->state, {lat, lng, radius_m, types}, SIZE_MAX,
-                                 [&](std::size_t k, const E_DOG_HIT& h) {
-                                     if (k == 0) {
-                                         out.clear();  // an earlier attempt's hits
-                                     }
-                                     out.push_back(h);
-                                 });
-    out.resize(std::min(out.size(), n));
-    return true;
+    const long long n = search(db->state, {lat, lng, radius_m, types}, SIZE_MAX,
+                               [&](std::size_t k, const E_DOG_HIT& h) {
+                                   if (k == 0) {
+                                       out.clear();  // an earlier attempt's hits
+                                   }
+                                   out.push_back(h);
+                               });
+    out.resize(n < 0 ? 0 : std::min(out.size(), static_cast<std::size_t>(n)));
+    return n >= 0;
 }
 
 int e_dog_db_within(E_DOG_DB* db, double lat, double lng, double radius_m, E_DOG_HIT* out,
@@ -121,8 +124,7 @@ int e_dog_db_within(E_DOG_DB* db, double lat, double lng, double radius_m, E_DOG
     if (db->state.records() == 0) {
         return 0;
     }
-    const std::size_t n =
-        search(db->state, {lat, lng, radius_m, {}}, static_cast<std::size_t>(max_out),
-               [&](std::size_t k, const E_DOG_HIT& h) { out[k] = h; });
-    return static_cast<int>(std::min<std::size_t>(n, INT_MAX));
+    return static_cast<int>(search(db->state, {lat, lng, radius_m, {}},
+                                   static_cast<std::size_t>(max_out),
+                                   [&](std::size_t k, const E_DOG_HIT& h) { out[k] = h; }));
 }

@@ -27,8 +27,8 @@ struct DirTypes {
 
 // Every record of `db` strictly within `radius_m` of (lat, lng) whose DirType
 // `types` takes, nearest first (ties: by record number), into `out`
-// (emptied first). False, and `out` empty, for a null handle or a question
-// no search takes.
+// (emptied first). False, and `out` empty, for a null handle, a question no
+// search takes, or a file that cannot be read where the search must look.
 bool within_all(E_DOG_DB* db, double lat, double lng, double radius_m, DirTypes types,
                 std::vector<E_DOG_HIT>& out);
 
