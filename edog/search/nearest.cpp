@@ -203,7 +203,7 @@ void search_indexed(e_dog::SearchView& v, double lati, double longi, double radi
 // every attempt did: the file cannot be read where the search must look.
 int nearest_in(e_dog::SearchState& state, double lati, double longi, double radius_m,
                E_DOG_HIT& out) {
-    const e_dog::SearchState::Reading reading(state);
+    const e_dog::reading::Mark marked;
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const std::uint64_t seen = state.faults();

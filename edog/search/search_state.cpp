@@ -29,29 +29,13 @@ SearchView* SearchState::publish_view() {
         }
     }
     ++views_made_;
-    current_.store(v.get());
+    current_.store(v.get(), std::memory_order_seq_cst);
     if (owned_ != nullptr) {
-        retired_.push_back(std::move(owned_));
-        has_retired_.store(true);
+        retired_.push_back({std::move(owned_), reading::retire_stamp()});
     }
     owned_ = std::move(v);
-    // Only the search making it runs: no other can hold a view replaced
-    // (a search that starts now finds the new one).
-    if (in_flight_.load() <= 1) {
-        retired_.clear();
-        has_retired_.store(false);
-    }
+    std::erase_if(retired_, [](const Retired& r) { return reading::ended_since(r.stamp); });
     return owned_.get();
-}
-
-void SearchState::end_reading() {
-    if (in_flight_.fetch_sub(1) == 1 && has_retired_.load()) {
-        const std::lock_guard<std::mutex> lock(change_);
-        if (in_flight_.load() == 0) {
-            retired_.clear();
-            has_retired_.store(false);
-        }
-    }
 }
 
 void SearchState::attach(int fd, std::uint32_t records) {
@@ -66,25 +50,14 @@ void SearchState::detach() {
     current_.store(nullptr);
     owned_.reset();
     retired_.clear();
-    has_retired_.store(false);
     file_.reset();
     views_made_ = 0;
     records_ = 0;
 }
 
-bool& found_out_of_place() {
-    thread_local bool found = false;
-    return found;
-}
-
-SearchView& SearchState::view() {
-    found_out_of_place() = false;
-    SearchView* v = current_.load(std::memory_order_acquire);
-    if (v != nullptr && v->map.records() == records_ && file_.clean()) {
-        return *v;
-    }
+SearchView& SearchState::view_anew() {
     const std::lock_guard<std::mutex> lock(change_);
-    v = current_.load(std::memory_order_relaxed);
+    SearchView* v = current_.load(std::memory_order_relaxed);
     if (v == nullptr) {
         return *publish_view();
     }
@@ -97,12 +70,7 @@ SearchView& SearchState::view() {
     return *v;
 }
 
-bool SearchState::renew_if_cut_short(const SearchView& v, std::uint64_t seen) {
-    const bool zeros = file_.faults() != seen;
-    const bool misplaced = found_out_of_place();
-    if (!zeros && !misplaced) {
-        return false;
-    }
+bool SearchState::renew(const SearchView& v, bool zeros) {
     const std::lock_guard<std::mutex> lock(change_);
     if (current_.load(std::memory_order_relaxed) != &v) {
         return true;  // another search made a new view already

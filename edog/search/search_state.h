@@ -3,16 +3,15 @@
 // window onto the map and the keys built from it). Each database handle has
 // one. The module's own files only.
 //
-// Searches may run in several threads at once; each holds a Reading while it
-// runs. A view is built once, on the first search, whatever the number of
-// threads asking, and never changes after it is published. A search that may
-// have read zeros put in for pages the file lost (the map's fault count
-// changed while it ran) runs again: on the same view with the map refreshed
-// when the file is as the view was made of it, else on a view of the file as
-// it is now. A view of fewer records than the file was opened with is
-// replaced as soon as the file changes again (a copy over it makes it
-// whole). A view replaced is freed once no search runs. Attaching and
-// detaching must not overlap a search. The rules: doc/data-file-format.md.
+// Searches may run in several threads at once; each holds a reading::Mark
+// while it runs (edog/search/read_marks.h). A view is built once, on the first search, whatever the
+// number of threads asking, and never changes after it is published. A search that may have read
+// zeros put in for pages the file lost (the map's fault count changed while it ran) runs again: on
+// the same view with the map refreshed when the file is as the view was made of it, else on a view
+// of the file as it is now. A view of fewer records than the file was opened with is replaced as
+// soon as the file changes again (a copy over it makes it whole). A view replaced is freed once no
+// search runs. Attaching and detaching must not overlap a search. The rules:
+// doc/data-file-format.md.
 #ifndef EDOG_SEARCH_STATE_H
 #define EDOG_SEARCH_STATE_H
 
@@ -24,9 +23,17 @@
 
 #include "edog/datafile/data_map.h"
 #include "edog/search/nearest_keys.h"
+#include "edog/search/read_marks.h"
 #include "geo/geohash_int.h"
 
 namespace e_dog {
+
+// Whether the search running in this thread found a record out of place
+// (still_whole); cleared by SearchState::view().
+inline bool& found_out_of_place() {
+    thread_local bool found = false;
+    return found;
+}
 
 struct SearchView {
     DataMap map;
@@ -51,27 +58,20 @@ public:
     // Records of the file as opened (0: nothing to search).
     [[nodiscard]] std::uint32_t records() const { return records_; }
 
-    // Held by every search while it runs: views replaced are freed only when
-    // none does.
-    class Reading {
-    public:
-        explicit Reading(SearchState& s) : s_(s) { s_.in_flight_.fetch_add(1); }
-        ~Reading() { s_.end_reading(); }
-        Reading(const Reading&) = delete;
-        Reading& operator=(const Reading&) = delete;
-        Reading(Reading&&) = delete;
-        Reading& operator=(Reading&&) = delete;
-
-    private:
-        SearchState& s_;
-    };
-
     // The view to search: built by the first caller (the others wait for
     // it); made anew first when the current one is short of records and the
     // file has changed since. The map is refreshed first where zeros were
     // put in since it last was. Starts this thread's search afresh
     // (found_out_of_place).
-    SearchView& view();
+    SearchView& view() {
+        found_out_of_place() = false;
+        // Sequentially consistent: ordered after this search's mark.
+        SearchView* v = current_.load(std::memory_order_seq_cst);
+        if (v != nullptr && v->map.records() == records_ && file_.clean()) {
+            return *v;
+        }
+        return view_anew();
+    }
     // The map's fault count: read by a search as it starts on a view.
     [[nodiscard]] std::uint64_t faults() const { return file_.faults(); }
 
@@ -82,7 +82,10 @@ public:
     // view (the file changed). `v` is not to be used after a true answer. A
     // search that must run again at every attempt fails: a page that cannot
     // be read where it must look, or a file cut again and again under it.
-    bool renew_if_cut_short(const SearchView& v, std::uint64_t seen);
+    bool renew_if_cut_short(const SearchView& v, std::uint64_t seen) {
+        const bool zeros = file_.faults() != seen;
+        return (zeros || found_out_of_place()) && renew(v, zeros);
+    }
 
     // Bytes of the current view's keys (0 before the first search).
     [[nodiscard]] std::size_t key_bytes() const;
@@ -94,22 +97,21 @@ public:
 private:
     // Makes and publishes a view of the file as it is now (under change_).
     SearchView* publish_view();
-    void end_reading();
+    SearchView& view_anew();
+    bool renew(const SearchView& v, bool zeros);
 
     FileMap file_;
     std::mutex change_;  // held while a view is made, published or freed
     std::atomic<SearchView*> current_{nullptr};
-    std::unique_ptr<SearchView> owned_;                 // the current view
-    std::vector<std::unique_ptr<SearchView>> retired_;  // replaced, maybe still read
-    std::atomic<bool> has_retired_{false};
-    std::atomic<int> in_flight_{0};
+    std::unique_ptr<SearchView> owned_;  // the current view
+    struct Retired {
+        std::unique_ptr<SearchView> view;
+        std::uint64_t stamp;
+    };
+    std::vector<Retired> retired_;  // replaced, maybe still read
     std::size_t views_made_ = 0;
     std::uint32_t records_ = 0;
 };
-
-// Whether the search running in this thread found a record out of place
-// (still_whole); cleared by view().
-bool& found_out_of_place();
 
 // With keys, a record read for a search must still lie in its key's cell; one
 // that does not was changed or cut under the map since the keys were built:

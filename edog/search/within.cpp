@@ -71,7 +71,7 @@ void collect(e_dog::SearchView& s, const Question& q, std::vector<Hit>& hits) {
 // attempt did (doc/data-file-format.md).
 template <typename Take>
 long long search(e_dog::SearchState& state, const Question& q, std::size_t max_out, Take take) {
-    const e_dog::SearchState::Reading reading(state);
+    const e_dog::reading::Mark marked;
     std::vector<Hit> hits;
     constexpr int kAttempts = 3;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
