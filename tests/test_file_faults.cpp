@@ -90,6 +90,7 @@ TEST(FileFaults, AnyNumberOfCutsAndCopiesBack) {
         expect_answers(dbs, recs, queries);
     }
     EXPECT_LE(e_dog::db_views_made(*dbs[0]), 61U);  // one per change of the file
+    EXPECT_EQ(e_dog::db_views_held(*dbs[0]), 1U);   // those replaced are freed
     for (E_DOG_DB* db : dbs) {
         e_dog_db_close(db);
     }

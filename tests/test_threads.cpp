@@ -20,6 +20,7 @@
 #include "edog/e_dog_source_date.h"
 #include "edog/lookup/lookup.h"
 #include "edog/reference/reference_scan.h"
+#include "edog/search/db.h"
 #include "edog/search/search_trace.h"
 #include "geo/geohash.h"
 #include "tests/test_support.h"
@@ -196,6 +197,9 @@ TEST(Threads, SearchesWhileTheFileIsCutAndCopiedBack) {
         ASSERT_EQ(e_dog_db_within(db, q.lat, q.lng, q.radius, nullptr, 0),
                   static_cast<int>(q.within));
     }
+    // Views replaced are freed once no search could read them: at most those
+    // the threads were reading at the last change are left.
+    EXPECT_LE(e_dog::db_views_held(*db), static_cast<std::size_t>(1 + kThreads));
     e_dog_db_close(db);
 }
 

@@ -38,6 +38,10 @@ std::size_t e_dog::db_views_made(const E_DOG_DB& db) {
     return db.state.views_made();
 }
 
+std::size_t e_dog::db_views_held(const E_DOG_DB& db) {
+    return db.state.views_held();
+}
+
 E_DOG_DB* e_dog_db_open(const char* path, int* error) {
     if (path == nullptr) {
         fail(error, EDOG_DB_ERR_ARGUMENT);

@@ -40,6 +40,9 @@ std::size_t db_index_bytes(const E_DOG_DB& db);
 // first search, whatever the number of threads making it; one more after
 // each time the file was found cut short.
 std::size_t db_views_made(const E_DOG_DB& db);
+// Views the handle holds: the current one and those replaced while a search
+// could still read them.
+std::size_t db_views_held(const E_DOG_DB& db);
 
 }  // namespace e_dog
 

@@ -91,6 +91,11 @@ public:
     [[nodiscard]] std::size_t key_bytes() const;
     // The file's map, which every view reads.
     [[nodiscard]] const FileMap& file() const { return file_; }
+    // Views held: the current one and those replaced but not yet freed. Not
+    // while a search runs.
+    [[nodiscard]] std::size_t views_held() const {
+        return (owned_ != nullptr ? 1 : 0) + retired_.size();
+    }
     // Views made since attach. Not while a search runs.
     [[nodiscard]] std::size_t views_made() const { return views_made_; }
 
