@@ -9,6 +9,7 @@
 #include "geo/distance.h"
 #include "geo/geohash.h"
 #include "gps/nmea.h"
+#include "gps/nmea_epoch.h"
 #include "hash/HashAlgo.h"
 #include "tree/tree.h"
 #include "warner/e_dog_warn.h"
@@ -57,6 +58,17 @@ int main(void) {
     failed += check(nmea_parse_line(sentence, strlen(sentence), &fix) == NMEA_GOT_FIX &&
                         nmea_fill_gps_info(&fix, &info) == 0 && info.lat_dir == 'N',
                     "nmea");
+    {
+        NMEA_EPOCH_READER epochs;
+        NMEA_EPOCH epoch;
+        nmea_epoch_init(&epochs);
+        (void)nmea_epoch_line(&epochs, sentence, strlen(sentence));
+        nmea_epoch_end(&epochs);
+        failed += check(nmea_epoch_next(&epochs, &epoch) == 1 &&
+                            nmea_epoch_fill_gps_info(&epoch, &info) == 0 &&
+                            (epoch.sentences & NMEA_SENTENCE_RMC) != 0,
+                        "nmea epoch");
+    }
     EDOG_WARNER warner;
     e_dog_warn_init(&warner, NULL);
     failed += check(e_dog_warn_update(&warner, &info, NULL, NULL) == EDOG_WARN_NONE, "warner");
