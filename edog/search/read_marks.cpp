@@ -16,7 +16,7 @@ namespace {
 constexpr std::size_t kSlots = 256;
 std::array<detail::Slot, kSlots> slots;
 
-bool heavy_barrier_available() {
+bool heavy_barrier_available() noexcept {
     static const bool available = [] {
         const long cmds = ::syscall(SYS_membarrier, MEMBARRIER_CMD_QUERY, 0);
         return cmds >= 0 && (cmds & MEMBARRIER_CMD_PRIVATE_EXPEDITED) != 0 &&
