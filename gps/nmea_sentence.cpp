@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "gps/nmea_fields.h"
+#include "gps/nmea_frame.h"
 
 namespace gps {
 
@@ -22,10 +23,6 @@ struct Fields {
     std::array<string_view, kMaxFields> f;
     std::size_t n = 0;
 };
-
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
 
 bool is_capital_or_digit(char c) {
     return (c >= 'A' && c <= 'Z') || is_digit(c);
@@ -217,63 +214,6 @@ NMEA_STATUS parse_gns(const Fields& fs, NMEA_FIX& fix) {
     return NMEA_GOT_FIX;
 }
 
-// The sentence of a line: blanks around it trimmed, printable ASCII, one '$'
-// first, and a checksum of two hex digits that matches (a proprietary
-// sentence may have none). `body` gets what lies between the '$' and the '*'.
-// The checks come in the order the byte feeder meets them, so that both
-// judge every line alike: a second '$' before the sentence grew too long cuts
-// it.
-NMEA_STATUS frame(string_view s, string_view& body) {
-    while (!s.empty() && is_blank(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && is_blank(s.back())) {
-        s.remove_suffix(1);
-    }
-    if (s.empty()) {
-        return NMEA_ERR_EMPTY;
-    }
-    const std::size_t second = s.find('$', 1);
-    if (s[0] == '$' && second != string_view::npos && second <= NMEA_MAX_SENTENCE) {
-        return second == 1 ? NMEA_ERR_DOUBLE_DOLLAR : NMEA_ERR_CUT;
-    }
-    if (s.size() > NMEA_MAX_SENTENCE) {
-        return NMEA_ERR_TOO_LONG;
-    }
-    for (const char c : s) {
-        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) {
-            return NMEA_ERR_NON_ASCII;
-        }
-    }
-    if (s[0] != '$') {
-        return s.find('$') == string_view::npos ? NMEA_ERR_NO_DOLLAR : NMEA_ERR_TEXT_BEFORE_DOLLAR;
-    }
-    const std::size_t star = s.find('*');
-    if (star == string_view::npos) {
-        if (s.size() > 1 && s[1] == 'P') {
-            body = s.substr(1);
-            return NMEA_GOT_OTHER;
-        }
-        return NMEA_ERR_NO_CHECKSUM;
-    }
-    const string_view sum = s.substr(star + 1);
-    if (sum.size() < 2 || hex_value(sum[0]) < 0 || hex_value(sum[1]) < 0) {
-        return NMEA_ERR_BAD_HEX;
-    }
-    if (sum.size() > 2) {
-        return NMEA_ERR_JUNK_AFTER_CHECKSUM;
-    }
-    unsigned x = 0;
-    for (std::size_t i = 1; i < star; ++i) {
-        x ^= static_cast<unsigned char>(s[i]);
-    }
-    if (x != static_cast<unsigned>(hex_value(sum[0]) * 16 + hex_value(sum[1]))) {
-        return NMEA_ERR_WRONG_CHECKSUM;
-    }
-    body = s.substr(1, star - 1);
-    return NMEA_GOT_FIX;
-}
-
 // The comma-separated fields of `rest`; false when they are too many.
 bool split_fields(string_view rest, Fields& fs) {
     while (true) {
@@ -312,7 +252,7 @@ Kind kind_of(string_view type, Read kinds_read) {
 
 NMEA_STATUS read_sentence(string_view line, Read kinds_read, Sentence& out) {
     string_view body;
-    const NMEA_STATUS framed = frame(line, body);
+    const NMEA_STATUS framed = frame_sentence(line, body);
     if (framed != NMEA_GOT_FIX && framed != NMEA_GOT_OTHER) {
         return framed;
     }
