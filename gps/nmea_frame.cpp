@@ -17,7 +17,8 @@ bool is_blank(char c) {
 
 }  // namespace
 
-NMEA_STATUS frame_sentence(string_view s, string_view& body) {
+NMEA_STATUS frame_sentence(string_view line, string_view& body) {
+    string_view s = line;
     while (!s.empty() && is_blank(s.front())) {
         s.remove_prefix(1);
     }
