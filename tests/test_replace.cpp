@@ -157,7 +157,7 @@ TEST_F(Replace, FileSizeLimitAtAnyWriteKeepsTheOldFile) {
     const std::string new_list = camera_list(300, 2);
     const std::string new_bytes = built_bytes(new_list);
     ASSERT_EQ(new_bytes.size(), 300U * 56U);
-    const auto size = static_cast<rlim_t>(new_bytes.size());
+    const rlim_t size = new_bytes.size();  // as wide, or wider
     // 0 and 1: the first write; 4096 and 8192: a buffer boundary; size - 1:
     // the final flush of the last partial buffer; size: nothing fails.
     const rlim_t limits[] = {0, 1, 4096, 8192, size - 1, size};

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <limits>
@@ -18,6 +20,7 @@
 #include "edog/datafile/open_file.h"
 #include "tool/camera_list.h"
 #include "tool/commands.h"
+#include "tool/output.h"
 #include "tool/tool.h"
 
 namespace edog_tool {
@@ -171,17 +174,21 @@ std::uint64_t report_shared_positions(const std::vector<SharedPosition>& groups,
 }
 
 // Sorts the cameras with the module's sort and writes them with its writer.
-void sort_and_write(CameraList& cameras, const BuildOptions& o, Progress& progress) {
+void sort_and_write(CameraList& cameras, const BuildOptions& o, const std::string& target,
+                    Progress& progress) {
     progress.stage("sorting");
     cameras.link();
     e_dog_quick_sort(&cameras.head, nullptr);
     progress.stage("writing");
     std::uint64_t written = 0;
+    errno = 0;
     const e_dog::WriteResult result =
-        e_dog::write_records(cameras.head.link, o.output.c_str(), written);
+        e_dog::write_records(cameras.head.link, target.c_str(), written);
+    const int cause = errno;
     progress.done();
     if (result == e_dog::WriteResult::kOpenFailed) {
-        throw Failure(o.output, "cannot create a temporary file beside it");
+        throw Failure(o.output, std::string("cannot create a temporary file beside it: ") +
+                                    std::strerror(cause));
     }
     if (result != e_dog::WriteResult::kOk) {
         throw Failure(o.output, "write failed; the file was left as it was");
@@ -191,6 +198,7 @@ void sort_and_write(CameraList& cameras, const BuildOptions& o, Progress& progre
 }  // namespace
 
 int run_build(const BuildOptions& o) {
+    const std::string target = checked_output(o.output, {o.list});
     std::error_code ec;
     const std::uint64_t size = std::filesystem::file_size(o.list, ec);
     Progress progress(o.quiet, ec ? 0 : size);
@@ -220,7 +228,7 @@ int run_build(const BuildOptions& o) {
                 failed = std::current_exception();
             }
         });
-        sort_and_write(cameras, o, progress);
+        sort_and_write(cameras, o, target, progress);
     }
     if (failed) {
         std::rethrow_exception(failed);

@@ -12,6 +12,7 @@
 #include "gps/nmea_epoch.h"
 #include "tool/commands.h"
 #include "tool/nmea_log.h"
+#include "tool/output.h"
 #include "tool/svg.h"
 #include "tool/tool.h"
 #include "warner/e_dog_warn.h"
@@ -164,6 +165,7 @@ void print_event(const EDOG_WARN_EVENT& ev, const NMEA_EPOCH& fix, std::uint64_t
 }  // namespace
 
 int run_replay(const ReplayOptions& o) {
+    const std::string svg = o.svg.empty() ? std::string() : checked_output(o.svg, {o.file, o.log});
     const Database db(o.file);
     EDOG_WARNER warner;
     e_dog_warn_init(&warner, &o.config);
@@ -193,8 +195,8 @@ int run_replay(const ReplayOptions& o) {
                        static_cast<unsigned long long>(log.counts[EDOG_WARN_OVERSPEED]),
                        static_cast<unsigned long long>(log.counts[EDOG_WARN_PASSED]),
                        log.warned.size());
-    if (!o.svg.empty()) {
-        write_drive_svg(o.svg, log.drive);
+    if (!svg.empty()) {
+        write_drive_svg(svg, log.drive, o.svg);
     }
     finish_output();
     return 0;

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "tool/commands.h"
+#include "tool/output.h"
 #include "tool/tool.h"
 #include <CLI/CLI.hpp>
 
@@ -192,6 +193,7 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    edog_tool::remove_temporaries_on_signals();
     try {
         return run(argc, argv);
     } catch (...) {

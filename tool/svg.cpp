@@ -2,8 +2,10 @@
 #include "tool/svg.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -128,12 +130,13 @@ std::string drive_svg(const Drive& drive) {
     return s.str();
 }
 
-void write_drive_svg(const std::string& path, const Drive& drive) {
+void write_drive_svg(const std::string& target, const Drive& drive, const std::string& named) {
     const std::string text = drive_svg(drive);
-    e_dog::AtomicFile out(path);
+    errno = 0;
+    e_dog::AtomicFile out(target);
     if (!out.ok() || std::fwrite(text.data(), 1, text.size(), out.stream()) != text.size() ||
         !out.commit()) {
-        throw Failure(path, "cannot be written");
+        throw Failure(named, std::string("cannot be written: ") + std::strerror(errno));
     }
 }
 

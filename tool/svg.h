@@ -35,8 +35,9 @@ struct Drive {
 // The SVG text of `drive`.
 std::string drive_svg(const Drive& drive);
 
-// Writes it to `path`, whole or not at all; fails naming `path`.
-void write_drive_svg(const std::string& path, const Drive& drive);
+// Writes it to `target` (checked_output's answer for the output `named`),
+// whole or not at all; fails naming `named`.
+void write_drive_svg(const std::string& target, const Drive& drive, const std::string& named);
 
 }  // namespace edog_tool
 

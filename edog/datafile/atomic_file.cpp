@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -29,6 +32,36 @@ void sync_folder_of(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// The pending temporary file's name. Written only outside signal handlers;
+// a handler reading it mid-change finds "" (the first byte is cleared first
+// and set last).
+std::array<char, 4096> pending{};
+
+void set_pending(const std::string& name) {
+    pending[0] = '\0';
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if (name.size() >= pending.size()) {
+        return;  // too long to keep: a signal leaves it behind
+    }
+    std::memcpy(pending.data() + 1, name.data() + 1, name.size());  // the rest and its NUL
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    pending[0] = name[0];
+}
+
+void clear_pending(const std::string& name) {
+    if (std::strcmp(pending.data(), name.c_str()) == 0) {
+        pending[0] = '\0';
+    }
+}
+
+}  // namespace
+
+const char* pending_temp_name() {
+    return pending.data();
+}
+
 std::string unique_name_beside(const std::string& target) {
     static std::uint32_t counter = 0;
     static std::mt19937 rng(static_cast<std::uint32_t>(
@@ -48,10 +81,12 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
         const int fd =
             ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            set_pending(temp_);
             stream_ = ::fdopen(fd, "wb");
             if (stream_ == nullptr) {
                 (void)::close(fd);
                 (void)std::remove(temp_.c_str());
+                clear_pending(temp_);
             }
             return;
         }
@@ -69,6 +104,7 @@ AtomicFile::~AtomicFile() {
     if (!committed_ && !temp_.empty()) {
         (void)std::remove(temp_.c_str());
     }
+    clear_pending(temp_);
 }
 
 bool AtomicFile::commit() {
@@ -81,6 +117,7 @@ bool AtomicFile::commit() {
     ok = ok && std::rename(temp_.c_str(), target_.c_str()) == 0;
     if (ok) {
         committed_ = true;
+        clear_pending(temp_);
         sync_folder_of(target_);
     }
     return ok;

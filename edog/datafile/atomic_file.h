@@ -15,6 +15,12 @@ namespace e_dog {
 // different names. Whoever creates it still creates it exclusively.
 std::string unique_name_beside(const std::string& target);
 
+// The temporary file an AtomicFile is writing (the last one made, neither
+// committed nor removed yet), for a signal handler that must remove it
+// before the process ends: a NUL-terminated name, "" when there is none.
+// Safe to call from a signal handler.
+const char* pending_temp_name();
+
 class AtomicFile {
 public:
     // Creates the temporary file: a name beside `target` that nothing has,
