@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "edog/e_dog_source_date.h"
 #include "tests/test_support.h"
 #include <signal.h>
 
@@ -144,6 +146,36 @@ TEST(ToolOutputs, StoppedBuildsLeaveNothingBehind) {
         }
     }
     EXPECT_GT(stopped, 0);
+}
+
+// A crafted record whose code sets the terminal's title and clears it:
+// every command that prints the code prints it escaped, and nothing a file
+// holds reaches the terminal as a control byte.
+TEST(ToolOutputs, NothingFromAFileReachesTheTerminalRaw) {
+    const test::ScratchDir dir;
+    E_DOG_DATA evil = test::camera("s0000000000", 0.001, 0.001, 1, 60, 7);
+    const char kCode[12] = {'\x1b', ']', '0', ';', 'x', '\x07', '\x1b', '[', '2', 'J', '\x9b', 'q'};
+    std::memcpy(evil.encode_str, kCode, sizeof kCode);
+    test::write_records("evil.bin", {evil});
+    test::write_records("plain.bin", {test::camera("s0000000000", 0.001, 0.001, 1, 60, 7)});
+    const std::vector<std::string> commands[] = {
+        {"lookup", "evil.bin", "0", "0"},        {"lookup", "evil.bin", "0", "0", "--json"},
+        {"dump", "evil.bin", "--format", "csv"}, {"dump", "evil.bin", "--format", "geojson"},
+        {"diff", "plain.bin", "evil.bin"},       {"verify", "evil.bin"},
+    };
+    for (const auto& args : commands) {
+        const auto r = tool(dir, args);
+        for (const std::string* text : {&r.out, &r.err}) {
+            for (const char c : *text) {
+                const auto b = static_cast<unsigned char>(c);
+                EXPECT_TRUE(c == '\n' || (b >= 0x20 && b < 0x7f))
+                    << ::testing::PrintToString(args) << " printed byte " << int{b};
+            }
+        }
+        // Escaped as \xNN (in JSON, with its backslash escaped again).
+        EXPECT_NE((r.out + r.err).find("x1b]0;x\\"), std::string::npos)
+            << ::testing::PrintToString(args) << r.out << r.err;
+    }
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ std::string changes(const E_DOG_DATA& a, const E_DOG_DATA& b) {
         }
     }
     if (std::memcmp(a.encode_str, b.encode_str, sizeof a.encode_str) != 0) {
-        add("code", e_dog::code_text(a).text, e_dog::code_text(b).text);
+        add("code", printable_code(a), printable_code(b));
     }
     return out;
 }

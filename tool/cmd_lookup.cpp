@@ -30,7 +30,7 @@ Json camera_json(const E_DOG_DATA& r, std::int64_t record, double distance_m) {
     j["speed"] = r.Speed;
     j["dirtype"] = r.DirType;
     j["direction"] = r.Direction;
-    j["code"] = e_dog::code_text(r).text;
+    j["code"] = printable_code(r);
     j["distance_m"] = number(distance_m);
     return j;
 }
@@ -45,7 +45,7 @@ void print_camera(const E_DOG_DATA& r, std::int64_t record, double distance_m, b
         "direction %d  code %s\n",
         distance_m, static_cast<long long>(record), camera_number(r.Idex),
         shortest(r.Gps_lat).c_str(), shortest(r.Gps_lng).c_str(), r.Type, r.Speed, r.DirType,
-        r.Direction, e_dog::code_text(r).text);
+        r.Direction, printable_code(r).c_str());
 }
 
 // A CSV field: quoted when it holds a comma, a quote or a line end.
@@ -78,7 +78,7 @@ Json feature(const E_DOG_DATA& r, std::size_t record) {
                        {"speed", r.Speed},
                        {"dirtype", r.DirType},
                        {"direction", r.Direction},
-                       {"code", e_dog::code_text(r).text},
+                       {"code", printable_code(r)},
                        {"record", record}};
     return f;
 }
@@ -143,7 +143,7 @@ int run_dump(const std::string& file, DumpFormat format) {
         std::printf("%u,%s,%s,%d,%d,%d,%d", camera_number(r.Idex), shortest(r.Gps_lng).c_str(),
                     shortest(r.Gps_lat).c_str(), r.Type, r.Speed, r.DirType, r.Direction);
         if (format == DumpFormat::kCsv) {
-            std::printf(",%s", csv_field(e_dog::code_text(r).text).c_str());
+            std::printf(",%s", csv_field(printable_code(r)).c_str());
         }
         std::putchar('\n');
     }

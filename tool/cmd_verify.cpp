@@ -55,26 +55,6 @@ bool position_in_range(const E_DOG_DATA& r) {
     return std::fabs(r.Gps_lat) <= 90.0 && std::fabs(r.Gps_lng) <= 180.0;
 }
 
-// The code's 12 bytes as text a person can read: other bytes as \xNN.
-std::string printable_code(const E_DOG_DATA& r) {
-    std::string s;
-    std::size_t end = e_dog::kCodeBytes;
-    while (end > 0 && r.encode_str[end - 1] == '\0') {
-        --end;
-    }
-    for (std::size_t i = 0; i < end; ++i) {
-        const auto c = static_cast<unsigned char>(r.encode_str[i]);
-        if (c >= 0x20 && c < 0x7f && c != '\\') {
-            s.push_back(static_cast<char>(c));
-        } else {
-            char hex[8];
-            (void)std::snprintf(hex, sizeof hex, "\\x%02x", c);
-            s += hex;
-        }
-    }
-    return s;
-}
-
 class Report {
 public:
     explicit Report(const std::string& file) : file_(file) {}

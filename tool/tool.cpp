@@ -135,4 +135,27 @@ void finish_output() {
     }
 }
 
+std::string printable(std::string_view bytes) {
+    std::string s;
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c >= 0x20 && c < 0x7f && c != '\\') {
+            s.push_back(ch);
+        } else {
+            char hex[8];
+            (void)std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            s += hex;
+        }
+    }
+    return s;
+}
+
+std::string printable_code(const E_DOG_DATA& r) {
+    std::size_t end = e_dog::kCodeBytes;
+    while (end > 0 && r.encode_str[end - 1] == '\0') {
+        --end;
+    }
+    return printable(std::string_view(r.encode_str, end));
+}
+
 }  // namespace edog_tool

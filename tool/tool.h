@@ -96,6 +96,14 @@ inline std::uint32_t camera_number(INT32 idex) {
     return static_cast<std::uint32_t>(idex);
 }
 
+// Bytes from a file as text that is safe on a terminal and in every output
+// format: printable ASCII but the backslash as it is, every other byte as
+// \xNN. Every command prints what a file holds through this.
+std::string printable(std::string_view bytes);
+// A record's code (its 12 bytes up to the last non-zero one) through
+// printable().
+std::string printable_code(const E_DOG_DATA& r);
+
 // The shortest text that reads back to exactly `v` ("nan", "inf" as printf).
 std::string shortest(double v);
 
