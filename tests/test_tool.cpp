@@ -135,6 +135,10 @@ TEST(Tool, BuildMatchesTheModuleAndRefusesWhatItWouldInvent) {
         {"7,east,22.6,1,60,1,0", "position is not a number"},
         {"7,113.9,95.0,1,60,1,0", "position out of range"},
         {"4294967296,113.9,22.6,1,60,1,0", "camera number out of range"},
+        {"7,113.9,22.6,1,4294967346,1,0", "Speed out of range"},
+        {"7,113.9,22.6,1,60,4294967297,0", "DirType out of range"},
+        {"7,113.9,22.6,1,60,1,4294967386", "Direction out of range"},
+        {"7,113.9,22.6,-99999999999999999999,60,1,0", "Type out of range"},
     };
     std::string list =
         "\xEF\xBB\xBF"
@@ -153,9 +157,9 @@ TEST(Tool, BuildMatchesTheModuleAndRefusesWhatItWouldInvent) {
                   0U)
             << out[i];
     }
-    EXPECT_EQ(out[std::size(refused)], "bad.txt: same position 113.9,22.6 on lines 1 12");
+    EXPECT_EQ(out[std::size(refused)], "bad.txt: same position 113.9,22.6 on lines 1 16");
     EXPECT_EQ(out.back(),
-              "strict.bin: 2 cameras written, 10 lines refused, 2 cameras at a shared position");
+              "strict.bin: 2 cameras written, 14 lines refused, 2 cameras at a shared position");
     // --compat invents what the module invents.
     test::write_file("speedcam22.txt", list);
     ASSERT_EQ(test::run_process(EDOG_BINARY, dir.path(), "").exit_status, 0);

@@ -155,6 +155,11 @@ std::string refusal(std::string_view line, bool first, E_DOG_DATA& data) {
     if (scan.idex < 0 || static_cast<std::uint64_t>(scan.idex) > kMaxCameraNumber) {
         return "camera number out of range (0 to 4294967295)";
     }
+    if (scan.unfit_column != 0) {
+        static constexpr const char* kNames[] = {"Type", "Speed", "DirType", "Direction"};
+        return std::string(kNames[scan.unfit_column - 4]) +
+               " out of range (-2147483648 to 2147483647): it would be stored wrapped";
+    }
     if (!scan.position_numeric) {
         return "position is not a number";
     }

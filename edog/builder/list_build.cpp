@@ -58,14 +58,16 @@ bool scan_integer(const char*& p, long long& value) {
 }
 
 // "%d": read as a long (its limits where the text goes beyond them), then
-// stored in an int, as the C library does.
-bool scan_int(const char*& p, int& value) {
+// stored in an int, as the C library does; `fits` tells whether the number
+// as written lies within the int's range.
+bool scan_int(const char*& p, int& value, bool& fits) {
     long long v = 0;
     if (!scan_integer(p, v)) {
         return false;
     }
     const auto as_long = static_cast<long>(std::clamp<long long>(v, LONG_MIN, LONG_MAX));
     value = static_cast<int>(as_long);
+    fits = v >= INT_MIN && v <= INT_MAX;
     return true;
 }
 
@@ -158,10 +160,14 @@ e_dog::LineScan e_dog::scan_camera_fields(const char* line, std::size_t length, 
                 fields = 3;
                 int* const rest[] = {&data.Type, &data.Speed, &data.DirType, &data.Direction};
                 for (int* field : rest) {
-                    if (!comma(p) || !scan_int(p, *field)) {
+                    bool fits = true;
+                    if (!comma(p) || !scan_int(p, *field, fits)) {
                         break;
                     }
                     ++fields;
+                    if (!fits && scan.unfit_column == 0) {
+                        scan.unfit_column = fields;
+                    }
                 }
             }
         }

@@ -44,6 +44,7 @@ struct LineScan {
     int fields = 0;                 // columns taken, in order, 0 to 7
     bool position_numeric = false;  // columns 2 and 3 were numbers and nothing else
     long long idex = 0;             // column 1 as read, before it is stored in 32 bits
+    int unfit_column = 0;  // the first of columns 4-7 whose number lies beyond an int (0: none)
 };
 
 // Applies one line of the camera list, as read (`length` bytes, NUL bytes
