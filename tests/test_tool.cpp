@@ -61,6 +61,18 @@ TEST(Tool, HelpVersionUsageErrorsAndFailures) {
     const Case usage[] = {
         {{}, 2},
         {{"frobnicate"}, 2},
+        {{"help", "frobnicate"}, 2},
+        {{"lookup", "x.bin", "nan", "nan"}, 2},
+        {{"lookup", "x.bin", "0", "inf"}, 2},
+        {{"lookup", "x.bin", "1", "2", "3"}, 2},
+        {{"lookup", "x.bin", "0,nan"}, 2},
+        {{"lookup", "x.bin", "0", "0", "--radius", "nan"}, 2},
+        {{"replay", "x.bin", "log", "--lead-time", "nan"}, 2},
+        {{"replay", "x.bin", "log", "--heading-tolerance", "-inf"}, 2},
+        {{"replay", "x.bin", "log", "--min-warn", "500", "--max-warn", "100"}, 2},
+        {{"replay", "x.bin", "log", "--max-warn", "900"}, 2},
+        {{"replay", "x.bin", "log", "--overspeed-margin", "2147483647"}, 2},
+        {{"replay", "x.bin", "log", "--min-speed", "-1"}, 2},
         {{"build", "list.txt"}, 2},  // no -o
         {{"lookup", "x.bin", "95", "0"}, 2},
         {{"lookup", "x.bin", "0", "0", "--radius", "-5"}, 2},
@@ -73,7 +85,16 @@ TEST(Tool, HelpVersionUsageErrorsAndFailures) {
         const auto r = tool(dir, c.args);
         EXPECT_EQ(r.exit_status, c.status) << ::testing::PrintToString(c.args);
         EXPECT_TRUE(r.out.empty());
-        EXPECT_FALSE(r.err.empty());
+        EXPECT_EQ(lines(r.err).size(), 1U) << r.err;
+        EXPECT_EQ(r.err.rfind("edog-tool: ", 0), 0U) << r.err;  // every usage error
+    }
+    EXPECT_NE(tool(dir, {"frobnicate"}).err.find("unknown command \"frobnicate\""),
+              std::string::npos);
+    for (const std::vector<std::string>& help :
+         {std::vector<std::string>{"help"}, std::vector<std::string>{"help", "lookup"}}) {
+        const auto r = tool(dir, help);
+        EXPECT_EQ(r.exit_status, 0);
+        EXPECT_NE(r.out.find("Usage:"), std::string::npos);
     }
     // Failures: one line on standard error naming the file, status 1.
     test::write_file(dir.path() + "/empty.bin", "");
@@ -309,7 +330,7 @@ TEST(Tool, DiffPairsRepeatedNumbersInOrder) {
     ASSERT_EQ(out.size(), 4U) << r.out;
     EXPECT_EQ(out[0], "changed idex 1 (record 0 -> 0): speed 50 -> 60");
     EXPECT_EQ(out[1].rfind("added   idex 4 ", 0), 0U);
-    EXPECT_EQ(out[2].rfind("removed idex 2 (record 2) at 12,12 ", 0), 0U);
+    EXPECT_EQ(out[2].rfind("removed idex 2 (record 2) at lat 12 lng 12 ", 0), 0U);
     EXPECT_EQ(out[3], "1 added, 1 removed, 1 changed");
 }
 

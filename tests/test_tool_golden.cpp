@@ -72,6 +72,7 @@ TEST(ToolGolden, EveryCommandOnTheSamplePrintsItsTranscript) {
         {"verify", {"verify", "cams.bin"}},
         {"info", {"info", "cams.bin"}},
         {"lookup", {"lookup", "cams.bin", "-2.1778", "50.683"}},
+        {"lookup-pasted", {"lookup", "cams.bin", "-2.1778, 50.683"}},  // as a map copies it
         {"lookup-none", {"lookup", "cams.bin", "0", "0"}},
         {"lookup-all-json",
          {"lookup", "cams.bin", "-2.1778", "50.683", "--radius", "500", "--all", "--json"}},

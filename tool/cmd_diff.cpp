@@ -29,7 +29,7 @@ Occurrences occurrences(const DataFile& f) {
 }
 
 std::string describe(const E_DOG_DATA& r) {
-    return "at " + shortest(r.Gps_lat) + "," + shortest(r.Gps_lng) + " type " +
+    return "at lat " + shortest(r.Gps_lat) + " lng " + shortest(r.Gps_lng) + " type " +
            std::to_string(r.Type) + " speed " + std::to_string(r.Speed) + " dirtype " +
            std::to_string(r.DirType) + " direction " + std::to_string(r.Direction);
 }

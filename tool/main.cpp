@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "tool/cli_checks.h"
 #include "tool/commands.h"
 #include "tool/output.h"
 #include "tool/tool.h"
@@ -20,39 +21,48 @@ namespace {
 using namespace edog_tool;
 
 constexpr int kUsageError = 2;
+// Farther than any two places on the earth are apart.
+constexpr double kHalfTheEarthM = 20'100'000.0;
 
-CLI::Validator positive_finite() {
-    return {[](const std::string& text) -> std::string {
-                double v = 0.0;
-                if (!CLI::detail::lexical_cast(text, v) || !std::isfinite(v) || v <= 0.0) {
-                    return "must be a positive number of metres";
-                }
-                return {};
-            },
-            "POSITIVE"};
-}
+// Ranges of the warner's settings: warning distances within the warner's
+// search reach, speeds and margins a road can have (sums stay far from any
+// overflow).
+constexpr double kMaxLeadTimeS = 120.0;
+constexpr int kMaxKmh = 500;
 
 void add_warner_options(CLI::App& cmd, EDOG_WARN_CONFIG& c) {
+    const double reach = c.rearm_m;
     cmd.add_option("--lead-time", c.lead_time_s, "Seconds of travel a warning comes ahead")
         ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
-    cmd.add_option("--min-warn", c.min_warn_m, "Least warning distance, metres")
+        ->check(finite_in(0.0, kMaxLeadTimeS));
+    cmd.add_option("--min-warn", c.min_warn_m,
+                   "Least warning distance, metres (at most --max-warn)")
         ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
-    cmd.add_option("--max-warn", c.max_warn_m, "Greatest warning distance, metres")
+        ->check(finite_in(0.0, reach));
+    cmd.add_option("--max-warn", c.max_warn_m,
+                   "Greatest warning distance, metres (at most the search reach)")
         ->capture_default_str()
-        ->check(CLI::NonNegativeNumber);
+        ->check(finite_in(0.0, reach));
     cmd.add_option("--heading-tolerance", c.heading_tolerance_deg,
                    "Degrees between course and a camera's direction")
         ->capture_default_str()
-        ->check(CLI::Range(0.0, 180.0));
+        ->check(finite_in(0.0, 180.0));
     cmd.add_option("--overspeed-margin", c.overspeed_margin_kmh,
                    "km/h above the limit before over-speed is reported")
-        ->capture_default_str();
+        ->capture_default_str()
+        ->check(CLI::Range(0, kMaxKmh));
     cmd.add_option("--min-speed", c.min_speed_kmh, "No new warning below this speed, km/h")
-        ->capture_default_str();
+        ->capture_default_str()
+        ->check(CLI::Range(0, kMaxKmh));
     cmd.add_flag("--warn-all-directions", c.warn_all_directions_type,
                  "Warn cameras of DirType 0 too");
+}
+
+void check_warner_options(const EDOG_WARN_CONFIG& c) {
+    if (c.min_warn_m > c.max_warn_m) {
+        throw UsageError("--min-warn " + shortest(c.min_warn_m) + " is above --max-warn " +
+                         shortest(c.max_warn_m));
+    }
 }
 
 // One subcommand: its parsed form, and what runs it with the options given.
@@ -89,18 +99,21 @@ Command add_lookup(CLI::App& app) {
     auto o = std::make_shared<LookupOptions>();
     CLI::App* cmd = app.add_subcommand("lookup", "The nearest camera to a position");
     cmd->add_option("FILE", o->file, "Data file")->required();
-    cmd->add_option("LAT", o->lat, "Latitude, decimal degrees")
+    auto position = std::make_shared<std::vector<std::string>>();
+    cmd->add_option("POSITION", *position,
+                    "LAT LNG in decimal degrees [-90 to 90] [-180 to 180], or LAT,LNG as one "
+                    "argument (as a map copies it)")
         ->required()
-        ->check(CLI::Range(-90.0, 90.0));
-    cmd->add_option("LNG", o->lng, "Longitude, decimal degrees")
-        ->required()
-        ->check(CLI::Range(-180.0, 180.0));
+        ->expected(1, 2);
     cmd->add_option("-r,--radius", o->radius_m, "Search radius, metres")
         ->capture_default_str()
-        ->check(positive_finite());
+        ->check(positive_up_to(kHalfTheEarthM));
     cmd->add_flag("--all", o->all, "Every camera within the radius, nearest first");
     cmd->add_flag("--json", o->json, "One JSON object per camera");
-    return {cmd, [o] { return run_lookup(*o); }};
+    return {cmd, [o, position] {
+                parse_position(*position, o->lat, o->lng);
+                return run_lookup(*o);
+            }};
 }
 
 Command add_dump(CLI::App& app) {
@@ -150,7 +163,18 @@ Command add_replay(CLI::App& app) {
     cmd->add_flag("--json", o->json, "One JSON object per event");
     cmd->add_flag("--all-refusals", o->all_refusals, kAllRefusalsHelp);
     add_warner_options(*cmd, o->config);
-    return {cmd, [o] { return run_replay(*o); }};
+    return {cmd, [o] {
+                check_warner_options(o->config);
+                return run_replay(*o);
+            }};
+}
+
+// A usage error: one line on standard error, exit status 2.
+int usage_error(const std::string& command, const std::string& what) {
+    (void)std::fprintf(stderr, "edog-tool: %s%s%s (see edog-tool help%s%s)\n", command.c_str(),
+                       command.empty() ? "" : ": ", what.c_str(), command.empty() ? "" : " ",
+                       command.c_str());
+    return kUsageError;
 }
 
 int run(int argc, char** argv) {
@@ -168,11 +192,42 @@ int run(int argc, char** argv) {
         add_fixes(app),
         add_replay(app),
     };
+    const auto named = [&](const std::string& name) -> CLI::App* {
+        for (const Command& c : commands) {
+            if (c.app->get_name() == name) {
+                return c.app;
+            }
+        }
+        return nullptr;
+    };
+    const std::string first = argc > 1 ? argv[1] : "";
+    std::string names;
+    for (const Command& c : commands) {
+        names += (names.empty() ? "" : ", ") + c.app->get_name();
+    }
+    if (first == "help") {  // edog-tool help [COMMAND]
+        const CLI::App* about = argc > 2 ? named(argv[2]) : &app;
+        if (about == nullptr) {
+            return usage_error(
+                "", "no command \"" + printable(argv[2]) + "\"; the commands are " + names);
+        }
+        (void)std::fputs(about->help().c_str(), stdout);
+        return 0;
+    }
+    if (!first.empty() && first[0] != '-' && named(first) == nullptr) {
+        return usage_error(
+            "", "unknown command \"" + printable(first) + "\"; the commands are " + names);
+    }
+    const std::string command = named(first) != nullptr ? first : "";
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
-        const int status = app.exit(e);
-        return status == 0 ? 0 : kUsageError;
+        if (e.get_exit_code() == 0) {
+            return app.exit(e);  // --help, --version
+        }
+        return usage_error(command, first.empty()
+                                        ? "a command is required; the commands are " + names
+                                        : std::string(e.what()));
     }
     try {
         for (const Command& c : commands) {
@@ -180,6 +235,8 @@ int run(int argc, char** argv) {
                 return c.run();
             }
         }
+    } catch (const UsageError& e) {
+        return usage_error(command, e.what());
     } catch (const std::bad_alloc&) {
         (void)std::fputs("edog-tool: out of memory\n", stderr);
         return 1;
