@@ -13,6 +13,8 @@ foreach(header IN LISTS EDOG_PUBLIC_HEADERS)
   get_filename_component(dir ${header} DIRECTORY)
   install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${dir})
 endforeach()
+install(FILES ${PROJECT_BINARY_DIR}/include/edog/edog_version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/edog)
 
 install(TARGETS edog_demo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET edog-tool)

@@ -17,6 +17,9 @@ set(EDOG_PUBLIC_HEADERS
 foreach(header IN LISTS EDOG_PUBLIC_HEADERS)
   configure_file(${PROJECT_SOURCE_DIR}/${header} ${PROJECT_BINARY_DIR}/include/${header} COPYONLY)
 endforeach()
+# The version header is made from the project's version.
+configure_file(${PROJECT_SOURCE_DIR}/edog/edog_version.h.in
+  ${PROJECT_BINARY_DIR}/include/edog/edog_version.h @ONLY)
 
 include(GNUInstallDirs)
 add_library(edog_public_headers INTERFACE)

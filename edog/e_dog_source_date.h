@@ -116,7 +116,7 @@ extern E_DOG_LCD e_dog_lcd;
 
 // Builds the data file from the text camera list: 0 when it was written, -1
 // when the build failed (an earlier data file is then left as it was).
-int e_dog_updata_tsk();
+int e_dog_updata_tsk(void);
 
 // Sorts the nodes strictly between `head` and `tail` (nullptr: to the end of
 // the list) by code, stably, by relinking them.
@@ -124,15 +124,15 @@ void e_dog_quick_sort(GPSNode* head, GPSNode* tail);
 
 // Opens the data file for lookup: 0 when the module is (or already was) open,
 // -1 when the file is missing or holds no whole record (it is then deleted).
-int e_dog_init();
+int e_dog_init(void);
 // Closes the data file; harmless when it is not open.
-void e_dog_exit();
+void e_dog_exit(void);
 // Offers the code of every record of the data file, in file order, to the
 // string table (CHashAlgo_Init first): 0, or -1 when the file cannot be opened.
-int e_dog_hash_to_file();
+int e_dog_hash_to_file(void);
 
 // The prefix index queue.
-LinkQueue LinkQueueInit();  // nullptr when memory runs out
+LinkQueue LinkQueueInit(void);  // nullptr when memory runs out
 void LinkQueueEnter(LinkQueue Q, ElemType x);
 ElemType LinkQueueOut(LinkQueue Q);
 // The bucket (first record, record count) for the first four characters of
@@ -140,7 +140,7 @@ ElemType LinkQueueOut(LinkQueue Q);
 ElemType QueueSearch(LinkQueue Q, const char* hash);
 void QueueTraverse(LinkQueue pqueue);
 // Reads the data file and sets q_header to a new index of it.
-void e_dog_build_file_index();
+void e_dog_build_file_index(void);
 
 // Nearest qualifying camera (DirType 1 to 5) within 800 m, found by bisection
 // over the whole file; Speed -1 and result -1 when none is taken.

@@ -24,12 +24,12 @@ extern uint32_t cryptTable[1280];
 extern uint32_t m_tablelength;
 extern MPQHASHTABLE* m_HashIndexTable;
 
-void CHashAlgo_prepareCryptTable();
+void CHashAlgo_prepareCryptTable(void);
 // Fills the crypt table and sets up `nTableLength` free slots, releasing any
 // earlier table. A length below 1, or memory that cannot be had, leaves no
 // table (length 0).
 void CHashAlgo_Init(int32_t nTableLength);
-void CHashAlgo_Exit();
+void CHashAlgo_Exit(void);
 // Hash of type `dwHashType` (0 to 4) of a string, blind to the case of a-z.
 uint32_t CHashAlgo_HashString(const char* lpszFileName, uint32_t dwHashType);
 // Slot of the string, or -1 when it is not stored (or there is no table).
@@ -37,7 +37,7 @@ int32_t CHashAlgo_GetHashTablePos(const char* lpszString);
 // Stores the string in the first free slot from its start slot: 1 stored, 0
 // refused (table full, no table, or a string of more than 254 characters).
 int CHashAlgo_SetHashTable(const char* lpszString);
-uint32_t CHashAlgo_GetTableLength();
+uint32_t CHashAlgo_GetTableLength(void);
 // Records a new slot count, never more than the slots allocated (a larger
 // value is ignored).
 void CHashAlgo_SetTableLength(uint32_t nLength);

@@ -47,7 +47,7 @@ void Traverse(const Tree* ptree, void (*pfun)(Item item));
 void DeleteAll(Tree* ptree);
 
 // The membership menu.
-char menu();
+char menu(void);
 void addpet(Item* p, Tree* pt);
 void showpets(const Tree* pt);
 void printitem(Item item);

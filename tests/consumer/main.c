@@ -1,8 +1,16 @@
 /* A program that takes the camera database as a firmware would: builds the
  * data file from a list, opens it and looks a camera up, in C. Exits 0 when
  * the answer is the camera expected. */
+#include "edog/e_dog_db.h"
 #include "edog/e_dog_source_date.h"
+#include "edog/edog_version.h"
+#include "geo/distance.h"
 #include "geo/geohash.h"
+#include "gps/nmea.h"
+#include "gps/nmea_epoch.h"
+#include "hash/HashAlgo.h"
+#include "tree/tree.h"
+#include "warner/e_dog_warn.h"
 #include <stdio.h>
 
 int main(void) {
@@ -18,7 +26,9 @@ int main(void) {
     E_DOG_LCD lcd = {0, 0, 0, 0};
     const E_DOG_DATA cam = e_dog_search_nearest(-2.1778, 50.683, 800.0, &lcd);
     e_dog_exit();
-    printf("consumer: idex %d limit %d distance %d code %s\n", (int)cam.Idex, (int)lcd.limit_speed,
-           (int)lcd.distance_val, geohash_encode(cam.Gps_lat, cam.Gps_lng, 10));
+    printf("consumer of edog %s (%d.%d.%d): idex %d limit %d distance %d code %s\n",
+           EDOG_VERSION_STRING, EDOG_VERSION_MAJOR, EDOG_VERSION_MINOR, EDOG_VERSION_PATCH,
+           (int)cam.Idex, (int)lcd.limit_speed, (int)lcd.distance_val,
+           geohash_encode(cam.Gps_lat, cam.Gps_lng, 10));
     return cam.Idex == 13 && lcd.limit_speed == 80 && lcd.distance_val == 333 ? 0 : 1;
 }

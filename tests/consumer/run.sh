@@ -16,6 +16,11 @@ cmake -S "$src/tests/consumer" -B "$work/find" -G Ninja -DCMAKE_PREFIX_PATH="$wo
 cmake --build "$work/find" >/dev/null
 (cd "$work/run" && "$work/find/consumer" >/dev/null && echo "ok")
 
+echo "-- find_package(edog) from a C-only project, linked by the C compiler"
+cmake -S "$src/tests/consumer/c_only" -B "$work/c_only" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
+cmake --build "$work/c_only" >/dev/null
+(cd "$work/run" && "$work/c_only/firmware" | tail -n 1)
+
 echo "-- add_subdirectory"
 cmake -S "$src/tests/consumer" -B "$work/sub" -G Ninja -DEDOG_SOURCE_DIR="$src" >/dev/null
 cmake --build "$work/sub" >/dev/null
@@ -24,6 +29,6 @@ test ! -e "$work/sub/edog/tests"  # no tests of ours configured
 
 echo "-- pkg-config"
 PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig:$work/prefix/lib/$(gcc -print-multiarch)/pkgconfig" \
-  sh -c 'cc -std=c11 -Wall -Werror "$1/tests/consumer/main.c" $(pkg-config --cflags --libs edog) -o "$2/pc-consumer"' \
+  sh -c 'cc -std=c11 -Wall -Wextra -Wpedantic -Wstrict-prototypes -Wold-style-definition -Werror "$1/tests/consumer/main.c" $(pkg-config --cflags --libs edog) -o "$2/pc-consumer"' \
   sh "$src" "$work"
 (cd "$work/run" && "$work/pc-consumer" | tail -n 1)
