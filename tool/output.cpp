@@ -67,14 +67,15 @@ extern "C" void on_stop_signal(int sig) {
         (void)::unlink(temp);
     }
     static const char kMessage[] = "edog-tool: stopped; no output was written\n";
-    (void)!::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    const ssize_t written = ::write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    (void)written;  // nothing more can be done about a failed message
     ::_exit(128 + sig);
 }
 
 }  // namespace
 
 std::string checked_output(const std::string& path, const std::vector<std::string>& inputs) {
-    const std::string target = link_target(path);
+    std::string target = link_target(path);
     struct stat out {};
     const bool exists = ::stat(target.c_str(), &out) == 0;
     if (exists && !S_ISREG(out.st_mode)) {
