@@ -136,6 +136,13 @@ TEST(ToolOutputs, StoppedBuildsLeaveNothingBehind) {
         (void)::kill(pid, sig);
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        // A signal before main has set up its handlers (a slow start under a
+        // sanitizer) ends the process as the signal does; nothing was written.
+        if (WIFSIGNALED(status)) {
+            EXPECT_EQ(WTERMSIG(status), sig) << "round " << round;
+            EXPECT_TRUE(temporaries(dir.path()).empty()) << "round " << round;
+            continue;
+        }
         ASSERT_TRUE(WIFEXITED(status)) << "round " << round;
         const int code = WEXITSTATUS(status);
         EXPECT_TRUE(code == 128 + sig || code == 0) << "round " << round << ": " << code;
