@@ -10,18 +10,12 @@
 
 #include "edog/e_dog_source_date.h"
 #include "gps/nmea.h"
+#include "tests/test_support.h"
 
 namespace {
 
-// "$" + body + "*" + its checksum.
 std::string sentence(const std::string& body) {
-    unsigned x = 0;
-    for (const char c : body) {
-        x ^= static_cast<unsigned char>(c);
-    }
-    char sum[8];
-    (void)std::snprintf(sum, sizeof sum, "*%02X", x);
-    return "$" + body + sum;
+    return test::nmea_sentence(body);
 }
 
 const std::string kRmc = "$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191104,020.3,E*61";

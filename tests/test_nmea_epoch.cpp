@@ -11,17 +11,12 @@
 
 #include "edog/e_dog_source_date.h"
 #include "gps/nmea_epoch.h"
+#include "tests/test_support.h"
 
 namespace {
 
 std::string sentence(const std::string& body) {
-    unsigned x = 0;
-    for (const char c : body) {
-        x ^= static_cast<unsigned char>(c);
-    }
-    char sum[8];
-    (void)std::snprintf(sum, sizeof sum, "*%02X", x);
-    return "$" + body + sum;
+    return test::nmea_sentence(body);
 }
 
 // The sentence `kind` of cycle `i`: 08:00:0i, moving east at 48.6 knots.

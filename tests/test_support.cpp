@@ -233,4 +233,14 @@ ChildResult run_in_child(const std::function<int()>& body, const std::string& in
     return res;
 }
 
+std::string nmea_sentence(const std::string& body) {
+    unsigned x = 0;
+    for (const char c : body) {
+        x ^= static_cast<unsigned char>(c);
+    }
+    char sum[8];
+    (void)std::snprintf(sum, sizeof sum, "*%02X", x);
+    return "$" + body + sum;
+}
+
 }  // namespace test

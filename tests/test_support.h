@@ -68,6 +68,9 @@ ProcessResult run_process(const std::string& exe, const std::string& dir, const 
 ProcessResult run_args(const std::vector<std::string>& args, const std::string& dir,
                        const std::string& input = "");
 
+// An NMEA sentence: "$" + body + "*" + its checksum.
+std::string nmea_sentence(const std::string& body);
+
 struct ChildResult {
     int exit_status = -1;  // -1 when the child did not exit normally
     std::string out;

@@ -13,20 +13,17 @@
 #include "edog/datafile/e_dog_record.h"
 #include "edog/reference/reference_scan.h"
 #include "tests/test_support.h"
+#include "tests/tool_fixture.h"
 #include <nlohmann/json.hpp>
 
 namespace {
 
 using nlohmann::json;
 
-const std::string kTool = EDOG_TOOL;
-const std::string kSample = std::string(EDOG_SOURCE_DIR) + "/data/speedcam22.txt";
-const std::string kDrive = std::string(EDOG_SOURCE_DIR) + "/data/drive.nmea";
-
-test::ProcessResult tool(const test::ScratchDir& dir, std::vector<std::string> args) {
-    args.insert(args.begin(), kTool);
-    return test::run_args(args, dir.path());
-}
+using tool_test::kDrive;
+using tool_test::kSample;
+using tool_test::kTool;
+using tool_test::tool;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;

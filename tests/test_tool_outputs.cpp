@@ -18,18 +18,15 @@
 
 #include "edog/e_dog_source_date.h"
 #include "tests/test_support.h"
+#include "tests/tool_fixture.h"
 #include <signal.h>
 
 namespace {
 
-const std::string kTool = EDOG_TOOL;
-const std::string kSample = std::string(EDOG_SOURCE_DIR) + "/data/speedcam22.txt";
-const std::string kDrive = std::string(EDOG_SOURCE_DIR) + "/data/drive.nmea";
-
-test::ProcessResult tool(const test::ScratchDir& dir, std::vector<std::string> args) {
-    args.insert(args.begin(), kTool);
-    return test::run_args(args, dir.path());
-}
+using tool_test::kDrive;
+using tool_test::kSample;
+using tool_test::kTool;
+using tool_test::tool;
 
 std::vector<std::string> temporaries(const std::string& folder) {
     std::vector<std::string> out;
