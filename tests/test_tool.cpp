@@ -185,6 +185,49 @@ TEST(Tool, BuildMatchesTheModuleAndRefusesWhatItWouldInvent) {
     EXPECT_EQ(test::read_file("compat.bin"), test::read_file("DATA_T.BIN"));
 }
 
+// Findings are counted by reason and the first few of each shown; every
+// one with --verbose.
+TEST(Tool, BuildSummariesShowTheFirstFewOfEachReason) {
+    const test::ScratchDir dir;
+    std::string list;
+    for (int i = 0; i < 8; ++i) {
+        list += "# comment\n";
+    }
+    for (int g = 0; g < 6; ++g) {  // duplicates
+        for (int k = 0; k < 2; ++k) {
+            list +=
+                std::to_string(100 + 2 * g + k) + ",20," + std::to_string(10 + g) + ",1,60,1,0\n";
+        }
+    }
+    for (int g = 0; g < 5; ++g) {  // one position, another speed
+        for (int k = 0; k < 2; ++k) {
+            list += std::to_string(200 + 2 * g + k) + ",40," + std::to_string(30 + g) + ",1," +
+                    std::to_string(50 + 10 * k) + ",1,0\n";
+        }
+    }
+    test::write_file("list.txt", list);
+    const auto r = tool(dir, {"build", "list.txt", "-o", "out.bin"});
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "list.txt:1: comment\n"
+              "list.txt:2: comment\n"
+              "list.txt:3: comment\n"
+              "list.txt: 5 more lines refused: comment (--verbose lists them)\n"
+              "list.txt: same position 20,10 on lines 9 10\n"
+              "list.txt: same position 20,11 on lines 11 12\n"
+              "list.txt: same position 20,12 on lines 13 14\n"
+              "list.txt: same position 40,30 on lines 21 22\n"
+              "list.txt: same position 40,31 on lines 23 24\n"
+              "list.txt: same position 40,32 on lines 25 26\n"
+              "list.txt: 3 more groups: same position and data (duplicates) (--verbose lists "
+              "them)\n"
+              "list.txt: 2 more groups: same position, different data (--verbose lists them)\n"
+              "out.bin: 22 cameras written, 8 lines refused, 22 cameras at a shared position\n");
+    const auto all = tool(dir, {"build", "list.txt", "-o", "out.bin", "--verbose"});
+    EXPECT_EQ(lines(all.out).size(), 8U + 11U + 1U) << all.out;
+    EXPECT_EQ(all.out.find("more"), std::string::npos) << all.out;
+}
+
 TEST(Tool, DumpRoundTripsAndFormatsAgree) {
     const test::ScratchDir dir;
     std::string list = test::read_file(kSample);

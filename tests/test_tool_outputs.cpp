@@ -1,11 +1,13 @@
-// edog-tool's outputs against its inputs: a table of hostile outputs (the
-// input itself, a link to it, special files, a folder), links followed,
-// temporaries of killed writes removed, and SIGINT during a large build.
+// edog-tool against hostile use: a table of hostile command lines (outputs
+// onto inputs, special files, inputs of the wrong kind, NaN, values out of
+// range), links followed, temporaries of killed writes removed, SIGINT
+// during a large build, and bytes from files escaped.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
 #include "tests/test_support.h"
 #include "tests/tool_fixture.h"
@@ -38,7 +41,11 @@ std::vector<std::string> temporaries(const std::string& folder) {
     return out;
 }
 
-TEST(ToolOutputs, AnOutputNeverHarmsAnInput) {
+// Hostile command lines: outputs onto inputs and special files, inputs of
+// the wrong kind, NaN and out-of-range values. Each ends with its status
+// and one line on standard error that names the file (or the command) and
+// says what is wrong; no input changes.
+TEST(ToolOutputs, HostileCommandLinesEndWithOneClearLineAndTheInputsUntouched) {
     const test::ScratchDir dir;
     test::write_file("list.txt", test::read_file(kSample));
     test::write_file("drive.nmea", test::read_file(kDrive));
@@ -46,34 +53,93 @@ TEST(ToolOutputs, AnOutputNeverHarmsAnInput) {
     ASSERT_EQ(::symlink("list.txt", "link-to-list"), 0);
     ASSERT_EQ(::mkfifo("fifo", 0600), 0);
     std::filesystem::create_directory("folder");
-    const std::string list = test::read_file("list.txt");
-    const std::string data = test::read_file("c.bin");
-    const std::string log = test::read_file("drive.nmea");
+    test::write_file("track.gpx",
+                     "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\"><trk><trkseg>\n"
+                     "<trkpt lat=\"50.1\" lon=\"-2.1\"/></trkseg></trk></gpx>\n");
+    test::write_file("semicolons.csv", "id;lng;lat;type\n1;-2.1;50.1;1\n2;-2.2;50.2;1\n");
+    test::write_file("quoted.csv", "\"1\",\"-2.1\",\"50.1\",\"1\",\"50\",\"1\",\"90\"\n");
+    test::write_file("zeros.bin", std::string(56 * 64, '\0'));
+    test::write_file("cut.bin", test::read_file("c.bin").substr(0, 56 * 10 + 3));
+    test::write_file("empty.txt", "");
+    const std::vector<std::string> inputs = {"list.txt",  "drive.nmea",     "c.bin",
+                                             "track.gpx", "semicolons.csv", "quoted.csv",
+                                             "zeros.bin", "cut.bin",        "empty.txt"};
+    std::vector<std::string> before;
+    for (const std::string& f : inputs) {
+        before.push_back(test::read_file(f));
+    }
     struct Case {
         std::vector<std::string> args;
-        std::string says;  // in the one line on standard error
+        int status;
+        std::string starts;  // the one line on standard error starts so
+        std::string says;    // and says this
     };
+    const std::string looks = "this looks like ";
+    const std::string data_file = "expected a data file";
     const Case cases[] = {
-        {{"build", "list.txt", "-o", "list.txt"}, "is also an input"},
-        {{"build", "list.txt", "-o", "link-to-list"}, "is also an input"},
-        {{"build", "list.txt", "-o", "./list.txt"}, "is also an input"},
-        {{"replay", "c.bin", "drive.nmea", "--svg", "c.bin"}, "is also an input"},
-        {{"replay", "c.bin", "drive.nmea", "--svg", "drive.nmea"}, "is also an input"},
-        {{"build", "list.txt", "-o", "fifo"}, "not a regular file"},
-        {{"build", "list.txt", "-o", "folder"}, "not a regular file"},
-        {{"build", "list.txt", "-o", "/dev/null"}, "not a regular file"},
-        {{"replay", "c.bin", "drive.nmea", "--svg", "fifo"}, "not a regular file"},
+        // Outputs onto inputs, special files.
+        {{"build", "list.txt", "-o", "list.txt"}, 1, "list.txt", "is also an input"},
+        {{"build", "list.txt", "-o", "link-to-list"}, 1, "link-to-list", "is also an input"},
+        {{"build", "list.txt", "-o", "./list.txt"}, 1, "./list.txt", "is also an input"},
+        {{"replay", "c.bin", "drive.nmea", "--svg", "c.bin"}, 1, "c.bin", "is also an input"},
+        {{"replay", "c.bin", "drive.nmea", "--svg", "drive.nmea"},
+         1,
+         "drive.nmea",
+         "is also an input"},
+        {{"build", "list.txt", "-o", "fifo"}, 1, "fifo", "not a regular file"},
+        {{"build", "list.txt", "-o", "folder"}, 1, "folder", "not a regular file"},
+        {{"build", "list.txt", "-o", "/dev/null"}, 1, "/dev/null", "not a regular file"},
+        {{"replay", "c.bin", "drive.nmea", "--svg", "fifo"}, 1, "fifo", "not a regular file"},
+        {{"verify", "fifo"}, 1, "fifo", "not a regular file"},
+        // Inputs of the wrong kind.
+        {{"replay", "drive.nmea", "c.bin"}, 1, "drive.nmea", looks + "an NMEA log, beginning"},
+        {{"replay", "c.bin", "track.gpx"}, 1, "track.gpx", looks + "a GPX file"},
+        {{"fixes", "c.bin"}, 1, "c.bin", looks + "a data file (298 records); expected an NMEA"},
+        {{"fixes", "list.txt"}, 1, "list.txt", looks + "a camera list"},
+        {{"info", "list.txt"}, 1, "list.txt", looks + "a camera list, beginning \"1,"},
+        {{"dump", "zeros.bin"}, 1, "zeros.bin", looks + "nothing but zero bytes"},
+        {{"verify", "zeros.bin"}, 1, "zeros.bin", looks + "nothing but zero bytes"},
+        {{"lookup", "track.gpx", "50", "-2"}, 1, "track.gpx", data_file},
+        {{"diff", "c.bin", "cut.bin"}, 1, "cut.bin", "not a whole number of 56-byte records"},
+        {{"build", "c.bin", "-o", "out.bin"}, 1, "c.bin", looks + "a data file"},
+        {{"build", "drive.nmea", "-o", "out.bin"}, 1, "drive.nmea", looks + "an NMEA log"},
+        {{"build", "empty.txt", "-o", "out.bin"}, 1, "empty.txt", looks + "an empty file"},
+        {{"build", "semicolons.csv", "-o", "out.bin"},
+         1,
+         "semicolons.csv",
+         "no camera to write: all 3 lines were refused (the file looks like text"},
+        {{"build", "quoted.csv", "-o", "out.bin"},
+         1,
+         "quoted.csv",
+         "no camera to write: all 1 lines were refused"},
+        // NaN, infinities and values out of range.
+        {{"lookup", "c.bin", "nan", "nan"}, 2, "lookup", "LAT"},
+        {{"lookup", "c.bin", "50,inf"}, 2, "lookup", "LNG"},
+        {{"replay", "c.bin", "drive.nmea", "--lead-time", "nan"}, 2, "replay", "--lead-time"},
+        {{"replay", "c.bin", "drive.nmea", "--min-warn", "700", "--max-warn", "100"},
+         2,
+         "replay",
+         "--min-warn 700 is above --max-warn 100"},
+        {{"replay", "c.bin", "drive.nmea", "--overspeed-margin", "2147483647"},
+         2,
+         "replay",
+         "--overspeed-margin"},
+        {{"frobnicate"}, 2, "unknown command \"frobnicate\"", "the commands are"},
     };
     for (const Case& c : cases) {
         const auto r = tool(dir, c.args);
-        EXPECT_EQ(r.exit_status, 1) << ::testing::PrintToString(c.args);
-        EXPECT_EQ(r.err.rfind("edog-tool: " + c.args[c.args.size() - 1] + ": ", 0), 0U) << r.err;
-        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-        EXPECT_TRUE(r.out.empty()) << r.out;
+        EXPECT_EQ(r.exit_status, c.status) << ::testing::PrintToString(c.args) << r.err;
+        EXPECT_EQ(r.err.rfind("edog-tool: " + c.starts, 0), 0U)
+            << ::testing::PrintToString(c.args) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos)
+            << ::testing::PrintToString(c.args) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1)
+            << ::testing::PrintToString(c.args) << r.err;
     }
-    EXPECT_EQ(test::read_file("list.txt"), list);
-    EXPECT_EQ(test::read_file("c.bin"), data);
-    EXPECT_EQ(test::read_file("drive.nmea"), log);
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        EXPECT_EQ(test::read_file(inputs[i]), before[i]) << inputs[i];
+    }
+    EXPECT_FALSE(test::file_exists("out.bin"));
     struct stat st {};
     ASSERT_EQ(::lstat("fifo", &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
@@ -154,18 +220,26 @@ TEST(ToolOutputs, StoppedBuildsLeaveNothingBehind) {
 
 // A crafted record whose code sets the terminal's title and clears it:
 // every command that prints the code prints it escaped, and nothing a file
-// holds reaches the terminal as a control byte.
+// holds reaches the terminal as a control byte. In evil.bin it lies among
+// sound records where the kind check does not look (record 1 of 298), in
+// small.bin the kind check meets it and names it.
 TEST(ToolOutputs, NothingFromAFileReachesTheTerminalRaw) {
     const test::ScratchDir dir;
-    E_DOG_DATA evil = test::camera("s0000000000", 0.001, 0.001, 1, 60, 7);
+    test::write_file("list.txt", test::read_file(kSample));
+    ASSERT_EQ(tool(dir, {"build", "list.txt", "-o", "good.bin"}).exit_status, 0);
+    std::string bytes = test::read_file("good.bin");
     const char kCode[12] = {'\x1b', ']', '0', ';', 'x', '\x07', '\x1b', '[', '2', 'J', '\x9b', 'q'};
-    std::memcpy(evil.encode_str, kCode, sizeof kCode);
-    test::write_records("evil.bin", {evil});
-    test::write_records("plain.bin", {test::camera("s0000000000", 0.001, 0.001, 1, 60, 7)});
+    std::memcpy(&bytes[e_dog::kRecordSize + e_dog::kOffCode], kCode, sizeof kCode);
+    test::write_file("evil.bin", bytes);
+    test::write_file("small.bin", bytes.substr(0, 2 * e_dog::kRecordSize));
     const std::vector<std::string> commands[] = {
-        {"lookup", "evil.bin", "0", "0"},        {"lookup", "evil.bin", "0", "0", "--json"},
-        {"dump", "evil.bin", "--format", "csv"}, {"dump", "evil.bin", "--format", "geojson"},
-        {"diff", "plain.bin", "evil.bin"},       {"verify", "evil.bin"},
+        {"lookup", "small.bin", "0", "0"},
+        {"lookup", "small.bin", "0", "0", "--json"},
+        {"dump", "evil.bin", "--format", "csv"},
+        {"dump", "evil.bin", "--format", "geojson"},
+        {"diff", "good.bin", "evil.bin"},
+        {"verify", "evil.bin"},
+        {"info", "small.bin"},
     };
     for (const auto& args : commands) {
         const auto r = tool(dir, args);

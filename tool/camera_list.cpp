@@ -3,6 +3,7 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <exception>
@@ -10,6 +11,8 @@
 #include <thread>
 
 #include "edog/builder/list_build.h"
+#include "tool/findings.h"
+#include "tool/line_reader.h"
 #include "tool/tool.h"
 
 namespace edog_tool {
@@ -18,10 +21,8 @@ namespace {
 
 constexpr std::uint64_t kMaxCameraNumber = std::numeric_limits<std::uint32_t>::max();
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-// A camera line takes some 30 bytes or more.
-constexpr std::size_t kBytesPerCamera = 24;
 // Below this a second thread costs more than it saves.
-constexpr std::size_t kSplitFromBytes = std::size_t{4} << 20;
+constexpr std::uint64_t kSplitFromBytes = std::uint64_t{4} << 20;
 
 // The sort and the write visit the nodes in code order, all over the array:
 // with large pages that costs far fewer address-translation misses (and
@@ -40,19 +41,20 @@ bool blank(std::string_view s) {
     return s.find_first_not_of(" \t") == std::string_view::npos;
 }
 
-void read_part(std::string_view text, bool first_part, ListPart& part,
-               const std::function<void(std::uint64_t)>* progress) {
-    part.reserve_for(text.size());
-    Lines lines(text);
+void read_part(const InputFile& in, std::uint64_t begin, std::uint64_t end, bool first_part,
+               ListPart& part, const std::function<void(std::uint64_t)>* progress) {
+    LineReader lines(in, begin, end);
     std::string_view line;
     E_DOG_DATA data{};
     while (lines.next(line)) {
         const std::uint64_t line_no = lines.line_no();
-        std::string why = refusal(line, first_part && line_no == 1, data);
+        std::string why = lines.cut() ? std::string("line longer than ") +
+                                            std::to_string(kMaxLineBytes) + " bytes"
+                                      : refusal(line, first_part && line_no == 1, data);
         if (why.empty()) {
             part.add(data, line_no);
         } else {
-            part.refused.push_back({line_no, std::move(why)});
+            part.refuse(line_no, std::move(why));
         }
         if (progress != nullptr && line_no % 4096 == 0) {
             (*progress)(lines.offset());
@@ -61,32 +63,37 @@ void read_part(std::string_view text, bool first_part, ListPart& part,
     part.line_count = lines.line_no();
 }
 
-// Where the second half of `text` starts: just after the first line end at
-// or after its middle.
-std::size_t middle_line_start(std::string_view text) {
-    std::size_t at = text.find_first_of("\r\n", text.size() / 2);
-    if (at == std::string_view::npos) {
-        return text.size();
-    }
-    if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') {
-        ++at;
-    }
-    return at + 1;
-}
-
 }  // namespace
 
-void ListPart::reserve_for(std::size_t list_bytes) {
-    const std::size_t cameras = list_bytes / kBytesPerCamera;
-    nodes.reserve(cameras);
-    lines.reserve(cameras);
-    advise_huge_pages(nodes.data(), nodes.capacity() * sizeof(GPSNode));
+void ListPart::add(const E_DOG_DATA& data, std::uint64_t line) {
+    if (chunks.empty() || chunks.back().nodes.size() == kChunkNodes) {
+        NodeChunk& c = chunks.emplace_back();
+        c.nodes.reserve(kChunkNodes);
+        c.lines.reserve(kChunkNodes);
+        advise_huge_pages(c.nodes.data(), kChunkNodes * sizeof(GPSNode));
+    }
+    chunks.back().nodes.push_back(GPSNode{data, nullptr});
+    chunks.back().lines.push_back(line);
+}
+
+void ListPart::refuse(std::uint64_t line, std::string reason) {
+    if (++refused_by_reason[reason] <= kShownPerReason || all_refusals) {
+        refused.push_back({line, std::move(reason)});
+    }
+}
+
+std::uint64_t ListPart::count() const {
+    std::uint64_t n = 0;
+    for (const NodeChunk& c : chunks) {
+        n += c.nodes.size();
+    }
+    return n;
 }
 
 std::uint64_t CameraList::count() const {
     std::uint64_t n = 0;
     for (const ListPart& p : parts) {
-        n += p.nodes.size();
+        n += p.count();
     }
     return n;
 }
@@ -94,9 +101,11 @@ std::uint64_t CameraList::count() const {
 void CameraList::link() {
     GPSNode* last = &head;
     for (ListPart& p : parts) {
-        for (GPSNode& n : p.nodes) {
-            last->link = &n;
-            last = &n;
+        for (NodeChunk& c : p.chunks) {
+            for (GPSNode& n : c.nodes) {
+                last->link = &n;
+                last = &n;
+            }
         }
     }
     last->link = nullptr;
@@ -104,10 +113,30 @@ void CameraList::link() {
 
 void CameraList::each(const std::function<void(const GPSNode&, std::uint64_t)>& f) const {
     for (const ListPart& p : parts) {
-        for (std::size_t i = 0; i < p.nodes.size(); ++i) {
-            f(p.nodes[i], p.lines[i]);
+        for (const NodeChunk& c : p.chunks) {
+            for (std::size_t i = 0; i < c.nodes.size(); ++i) {
+                f(c.nodes[i], c.lines[i]);
+            }
         }
     }
+}
+
+std::uint64_t CameraList::line_of(const GPSNode* node) const {
+    if (spans_.empty()) {
+        for (const ListPart& p : parts) {
+            for (const NodeChunk& c : p.chunks) {
+                spans_.push_back({c.nodes.data(), c.nodes.data() + c.nodes.size(), &c});
+            }
+        }
+        std::sort(spans_.begin(), spans_.end(), [](const ChunkSpan& a, const ChunkSpan& b) {
+            return std::less<>()(a.first, b.first);
+        });
+    }
+    const auto after = std::upper_bound(
+        spans_.begin(), spans_.end(), node,
+        [](const GPSNode* n, const ChunkSpan& s) { return std::less<>()(n, s.first); });
+    const ChunkSpan& s = *(after - 1);
+    return s.chunk->lines[static_cast<std::size_t>(node - s.first)];
 }
 
 std::string refusal(std::string_view line, bool first, E_DOG_DATA& data) {
@@ -169,37 +198,44 @@ std::string refusal(std::string_view line, bool first, E_DOG_DATA& data) {
     return {};
 }
 
-CameraList read_strict(std::string_view text, const std::function<void(std::uint64_t)>& progress) {
+CameraList read_strict(const InputFile& in, bool all_refusals,
+                       const std::function<void(std::uint64_t)>& progress) {
     CameraList list;
-    const std::size_t split = text.size() < kSplitFromBytes ? text.size() : middle_line_start(text);
-    list.parts.resize(split < text.size() ? 2 : 1);
+    const std::uint64_t size = in.size;
+    const std::uint64_t split = size < kSplitFromBytes ? size : next_line_start(in, size / 2);
+    list.parts.resize(split < size ? 2 : 1);
+    for (ListPart& p : list.parts) {
+        p.all_refusals = all_refusals;
+    }
     if (list.parts.size() == 2) {
         std::exception_ptr failed;
         {
             const std::jthread second([&] {
                 try {
-                    read_part(text.substr(split), false, list.parts[1], nullptr);
+                    read_part(in, split, size, false, list.parts[1], nullptr);
                 } catch (...) {
                     failed = std::current_exception();
                 }
             });
             const std::function<void(std::uint64_t)> scaled = [&](std::uint64_t bytes) {
-                progress(bytes * text.size() / split);
+                progress(bytes * size / split);
             };
-            read_part(text.substr(0, split), true, list.parts[0], &scaled);
+            read_part(in, 0, split, true, list.parts[0], &scaled);
         }  // joins the second thread, also when the first half failed
         if (failed) {
             std::rethrow_exception(failed);
         }
         // The second half counted its lines from 1.
-        for (std::uint64_t& line : list.parts[1].lines) {
-            line += list.parts[0].line_count;
+        for (NodeChunk& c : list.parts[1].chunks) {
+            for (std::uint64_t& line : c.lines) {
+                line += list.parts[0].line_count;
+            }
         }
         for (Refusal& r : list.parts[1].refused) {
             r.line += list.parts[0].line_count;
         }
     } else {
-        read_part(text, true, list.parts[0], &progress);
+        read_part(in, 0, size, true, list.parts[0], &progress);
     }
     return list;
 }

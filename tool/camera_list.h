@@ -1,6 +1,7 @@
 // The cameras edog-tool takes from a camera list, kept as the module's list
-// nodes so that the module's sort and writer work on them. The list is read
-// whole; lines end at LF, CR LF or CR. See doc/edog-tool.md for the lines
+// nodes so that the module's sort and writer work on them: what the build
+// holds is the nodes and a line number for each (72 bytes a camera). Lines
+// end at LF, CR LF or CR. See doc/edog-tool.md for the lines
 // refused and why.
 #ifndef TOOL_CAMERA_LIST_H
 #define TOOL_CAMERA_LIST_H
@@ -8,12 +9,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "edog/e_dog_source_date.h"
+#include "tool/tool.h"
 
 namespace edog_tool {
 
@@ -36,20 +39,27 @@ struct Refusal {
     std::string reason;
 };
 
-// Cameras of a stretch of the list in list order, with the line of each.
-struct ListPart {
+// Nodes in fixed chunks: a node never moves once added (the sort links
+// them), and nothing is reserved beyond one chunk.
+inline constexpr std::size_t kChunkNodes = (std::size_t{2} << 20) / sizeof(GPSNode);
+struct NodeChunk {
     std::vector<GPSNode, PageAligned<GPSNode>> nodes;
-    std::vector<std::uint64_t> lines;
+    std::vector<std::uint64_t> lines;  // the list line of each node
+};
+
+// Cameras of a stretch of the list in list order, with the line of each,
+// and its refused lines: the first few of each reason (all with
+// `all_refusals`) kept to be printed, every one counted.
+struct ListPart {
+    std::vector<NodeChunk> chunks;
     std::vector<Refusal> refused;
+    std::map<std::string, std::uint64_t> refused_by_reason;
+    bool all_refusals = false;
     std::uint64_t line_count = 0;
 
-    // Room for the cameras of about `list_bytes` bytes of list, backed by
-    // large pages where allowed.
-    void reserve_for(std::size_t list_bytes);
-    void add(const E_DOG_DATA& data, std::uint64_t line) {
-        nodes.push_back(GPSNode{data, nullptr});
-        lines.push_back(line);
-    }
+    void add(const E_DOG_DATA& data, std::uint64_t line);
+    void refuse(std::uint64_t line, std::string reason);
+    [[nodiscard]] std::uint64_t count() const;
 };
 
 // All cameras taken: the parts in list order behind one head node.
@@ -62,6 +72,16 @@ struct CameraList {
     void link();
     // Calls `f(node, line)` for every camera in list order.
     void each(const std::function<void(const GPSNode&, std::uint64_t)>& f) const;
+    // The list line of a node of this list.
+    [[nodiscard]] std::uint64_t line_of(const GPSNode* node) const;
+
+private:
+    struct ChunkSpan {
+        const GPSNode* first;
+        const GPSNode* end;
+        const NodeChunk* chunk;
+    };
+    mutable std::vector<ChunkSpan> spans_;  // by address, made on first use
 };
 
 // Why a line cannot be taken as one camera ("header line", "missing fields
@@ -70,10 +90,11 @@ struct CameraList {
 // first line, where a byte-order mark is allowed.
 std::string refusal(std::string_view line, bool first, E_DOG_DATA& data);
 
-// Every line of `text` that is a camera, and the others refused with their
-// line numbers. Large lists are read by two threads, each a half.
-// `progress(bytes)` is told how far the reading has got (about).
-CameraList read_strict(std::string_view text, const std::function<void(std::uint64_t)>& progress);
+// Every line of the list `in` that is a camera, and the others refused with
+// their line numbers. Read piece by piece; large lists by two threads, each
+// a half. `progress(bytes)` is told how far the reading has got (about).
+CameraList read_strict(const InputFile& in, bool all_refusals,
+                       const std::function<void(std::uint64_t)>& progress);
 
 }  // namespace edog_tool
 

@@ -1,8 +1,9 @@
 // edog-tool build: a camera list to a data file, through the module's own
 // line scanner, encoder, sort and writer. Lines the device's build would turn
 // into invented cameras are refused and reported instead (unless --compat).
-#include <unistd.h>
-
+// What it holds: the cameras' nodes and their line numbers (see
+// tool/camera_list.h), the first few findings of each reason, nothing else
+// that grows with the list.
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -10,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <limits>
 #include <string>
 #include <thread>
@@ -20,55 +20,21 @@
 #include "edog/datafile/open_file.h"
 #include "tool/camera_list.h"
 #include "tool/commands.h"
+#include "tool/file_kind.h"
+#include "tool/findings.h"
 #include "tool/output.h"
+#include "tool/progress.h"
 #include "tool/tool.h"
 
 namespace edog_tool {
 
 namespace {
 
-// Lists smaller than this build too fast for a progress bar to help.
-constexpr std::uint64_t kProgressFromBytes = std::uint64_t{8} << 20;
 constexpr std::uint64_t kMaxCameras = std::numeric_limits<INT32>::max();
-
-// A percentage on standard error while the list is read, when it is a
-// terminal and the list is large.
-class Progress {
-public:
-    Progress(bool quiet, std::uint64_t total)
-        : on_(!quiet && total >= kProgressFromBytes && ::isatty(STDERR_FILENO) == 1),
-          total_(total) {}
-    ~Progress() { done(); }
-    Progress(const Progress&) = delete;
-    Progress& operator=(const Progress&) = delete;
-    Progress(Progress&&) = delete;
-    Progress& operator=(Progress&&) = delete;
-
-    void update(std::uint64_t bytes) {
-        const auto percent = static_cast<int>(total_ == 0 ? 100 : bytes * 100 / total_);
-        if (on_ && percent != shown_) {
-            shown_ = percent;
-            (void)std::fprintf(stderr, "\rreading %3d %%", percent);
-        }
-    }
-    void stage(const char* what) const {
-        if (on_) {
-            (void)std::fprintf(stderr, "\r%-16s", what);
-        }
-    }
-    // Clears the line; nothing is shown after it.
-    void done() {
-        if (on_) {
-            (void)std::fputs("\r                \r", stderr);
-            on_ = false;
-        }
-    }
-
-private:
-    bool on_;
-    std::uint64_t total_;
-    int shown_ = -1;
-};
+// Lines of one shared position printed, unless --verbose.
+constexpr std::size_t kLinesShown = 16;
+constexpr const char* kSameData = "same position and data (duplicates)";
+constexpr const char* kOtherData = "same position, different data";
 
 // The device's own reading: 511-byte pieces, fields carried over, every
 // piece a camera unless its position is refused.
@@ -77,9 +43,7 @@ public:
     CompatSink(ListPart& part, Progress& progress) : part_(part), progress_(progress) {}
 
     void comma_piece(const char* /*piece*/, unsigned long /*piece_no*/) {}
-    void bad_position(unsigned long piece_no) {
-        part_.refused.push_back({piece_no, "position out of range"});
-    }
+    void bad_position(unsigned long piece_no) { part_.refuse(piece_no, "position out of range"); }
     bool camera(const E_DOG_DATA& data, unsigned long piece_no) {
         part_.add(data, piece_no);
         return true;
@@ -91,14 +55,14 @@ private:
     Progress& progress_;
 };
 
-CameraList read_compat(const std::string& list, std::uint64_t size, Progress& progress) {
+CameraList read_compat(const std::string& list, bool verbose, Progress& progress) {
     const e_dog::UniqueFile f = e_dog::open_regular_file(list.c_str());
     if (!f) {
-        (void)read_text(list);  // fails with the reason
+        (void)open_input(list);  // fails with the reason
     }
     CameraList cameras;
     cameras.parts.resize(1);
-    cameras.parts[0].reserve_for(size);
+    cameras.parts[0].all_refusals = verbose;
     CompatSink sink(cameras.parts[0], progress);
     if (e_dog::read_camera_list(f.get(), sink) == e_dog::ReadResult::kReadError) {
         throw Failure(list, "read error");
@@ -113,78 +77,184 @@ struct PositionBits {
     auto operator<=>(const PositionBits&) const = default;
 };
 
-// Cameras at one position: where, and their lines in list order.
+PositionBits bits_of(const E_DOG_DATA& d) {
+    return {std::bit_cast<std::uint64_t>(d.Gps_lat), std::bit_cast<std::uint64_t>(d.Gps_lng)};
+}
+
+bool same_data(const E_DOG_DATA& a, const E_DOG_DATA& b) {
+    return a.Type == b.Type && a.Speed == b.Speed && a.DirType == b.DirType &&
+           a.Direction == b.Direction;
+}
+
+// Cameras at one position: where, their lines in list order (the first
+// kLinesShown unless all are kept) and how many there are.
 struct SharedPosition {
     PositionBits at;
     std::vector<std::uint64_t> lines;
+    std::uint64_t cameras;
+    const char* reason;
 };
 
-// Every group of cameras at one position, in the order of their first
-// lines. Reads only the nodes' positions, in the order the nodes lie in
-// memory, so that it can run while the module's sort relinks them.
-std::vector<SharedPosition> find_shared_positions(const CameraList& cameras) {
+// The groups of cameras at one position, found in the sorted list: cameras
+// at one position have one code, so each group lies in one run of equal
+// codes. Kept: the groups of each reason with the first lines (the first
+// few, or all with `all`), every group counted.
+class SharedPositions {
+public:
+    explicit SharedPositions(bool all) : findings_(all) {}
+
+    void find(const CameraList& cameras) {
+        std::vector<Entry> run;
+        for (const GPSNode* n = cameras.head.link; n != nullptr;) {
+            run.clear();
+            const GPSNode* m = n;
+            for (; m != nullptr &&
+                   std::memcmp(m->data.encode_str, n->data.encode_str, e_dog::kCodeBytes) == 0;
+                 m = m->link) {
+                run.push_back({bits_of(m->data), 0, m});
+            }
+            if (run.size() > 1) {
+                for (Entry& e : run) {
+                    e.line = cameras.line_of(e.node);
+                }
+                group(run);
+            }
+            n = m;
+        }
+    }
+
+    // Prints the groups kept in the order of their first lines, then the
+    // count of the rest per reason; returns how many cameras share a
+    // position with another.
+    std::uint64_t print(const std::string& list) {
+        std::sort(kept_.begin(), kept_.end(), by_first_line);
+        for (const SharedPosition& g : kept_) {
+            std::printf("%s: same position %s,%s on lines", list.c_str(),
+                        shortest(std::bit_cast<double>(g.at.lng)).c_str(),
+                        shortest(std::bit_cast<double>(g.at.lat)).c_str());
+            for (const std::uint64_t line : g.lines) {
+                std::printf(" %llu", static_cast<unsigned long long>(line));
+            }
+            if (g.cameras > g.lines.size()) {
+                std::printf(" and %llu more",
+                            static_cast<unsigned long long>(g.cameras - g.lines.size()));
+            }
+            (void)std::putchar('\n');
+        }
+        (void)std::fflush(stdout);
+        findings_.print_rest(stdout, list, "groups");
+        return cameras_;
+    }
+
+private:
     struct Entry {
         PositionBits at;
         std::uint64_t line;
+        const GPSNode* node;
         bool operator<(const Entry& o) const { return at != o.at ? at < o.at : line < o.line; }
     };
-    std::vector<Entry> entries;
-    entries.reserve(cameras.count());
-    cameras.each([&](const GPSNode& n, std::uint64_t line) {
-        entries.push_back({{std::bit_cast<std::uint64_t>(n.data.Gps_lat),
-                            std::bit_cast<std::uint64_t>(n.data.Gps_lng)},
-                           line});
-    });
-    std::sort(entries.begin(), entries.end());
-    std::vector<SharedPosition> groups;
-    for (std::size_t i = 0; i < entries.size();) {
-        std::size_t j = i + 1;
-        while (j < entries.size() && entries[j].at == entries[i].at) {
-            ++j;
+
+    static bool by_first_line(const SharedPosition& a, const SharedPosition& b) {
+        return a.lines.front() < b.lines.front();
+    }
+
+    void group(std::vector<Entry>& run) {
+        std::sort(run.begin(), run.end());
+        for (std::size_t i = 0; i < run.size();) {
+            std::size_t j = i + 1;
+            bool alike = true;
+            for (; j < run.size() && run[j].at == run[i].at; ++j) {
+                alike = alike && same_data(run[j].node->data, run[i].node->data);
+            }
+            if (j - i > 1) {
+                keep(run, i, j, alike ? kSameData : kOtherData);
+            }
+            i = j;
         }
-        if (j - i > 1) {
-            SharedPosition& g = groups.emplace_back(SharedPosition{entries[i].at, {}});
-            for (std::size_t k = i; k < j; ++k) {
-                g.lines.push_back(entries[k].line);
+    }
+
+    void keep(const std::vector<Entry>& run, std::size_t from, std::size_t to, const char* reason) {
+        cameras_ += to - from;
+        (void)findings_.count(reason);
+        const std::size_t shown = findings_.all() ? to - from : std::min(to - from, kLinesShown);
+        SharedPosition g{run[from].at, {}, to - from, reason};
+        for (std::size_t k = from; k < from + shown; ++k) {
+            g.lines.push_back(run[k].line);
+        }
+        kept_.push_back(std::move(g));
+        if (findings_.all()) {
+            return;
+        }
+        // Of this reason only the groups with the first lines stay.
+        std::uint64_t of_reason = 0;
+        auto latest = kept_.end();
+        for (auto it = kept_.begin(); it != kept_.end(); ++it) {
+            if (it->reason == reason) {
+                ++of_reason;
+                if (latest == kept_.end() || by_first_line(*latest, *it)) {
+                    latest = it;
+                }
             }
         }
-        i = j;
-    }
-    std::sort(groups.begin(), groups.end(), [](const SharedPosition& a, const SharedPosition& b) {
-        return a.lines.front() < b.lines.front();
-    });
-    return groups;
-}
-
-// Prints the groups; returns how many cameras share a position with another.
-std::uint64_t report_shared_positions(const std::vector<SharedPosition>& groups,
-                                      const std::string& list) {
-    std::uint64_t shared = 0;
-    for (const SharedPosition& g : groups) {
-        shared += g.lines.size();
-        std::printf("%s: same position %s,%s on lines", list.c_str(),
-                    shortest(std::bit_cast<double>(g.at.lng)).c_str(),
-                    shortest(std::bit_cast<double>(g.at.lat)).c_str());
-        for (const std::uint64_t line : g.lines) {
-            std::printf(" %llu", static_cast<unsigned long long>(line));
+        if (of_reason > kShownPerReason) {
+            kept_.erase(latest);
         }
-        (void)std::putchar('\n');
     }
-    return shared;
+
+    Findings findings_;
+    std::vector<SharedPosition> kept_;
+    std::uint64_t cameras_ = 0;
+};
+
+// Prints the refused lines kept by the parts, the first few of each reason
+// over the whole list (all with `verbose`); returns their counts.
+Findings report_refusals(const CameraList& cameras, const std::string& list, bool verbose) {
+    Findings refusals(verbose);
+    for (const ListPart& part : cameras.parts) {
+        for (const Refusal& r : part.refused) {
+            if (refusals.count(r.reason)) {
+                std::printf("%s:%llu: %s\n", list.c_str(), static_cast<unsigned long long>(r.line),
+                            r.reason.c_str());
+            }
+        }
+    }
+    for (const ListPart& part : cameras.parts) {
+        for (const auto& [reason, n] : part.refused_by_reason) {
+            const std::uint64_t kept = verbose ? n : std::min(n, kShownPerReason);
+            if (n > kept) {
+                (void)refusals.count(reason, n - kept);
+            }
+        }
+    }
+    (void)std::fflush(stdout);
+    return refusals;
 }
 
-// Sorts the cameras with the module's sort and writes them with its writer.
+// Sorts the cameras with the module's sort and writes them with its writer;
+// meanwhile a second thread finds the shared positions in the sorted list
+// (both only read the nodes).
 void sort_and_write(CameraList& cameras, const BuildOptions& o, const std::string& target,
-                    Progress& progress) {
+                    Progress& progress, SharedPositions& shared) {
     progress.stage("sorting");
     cameras.link();
     e_dog_quick_sort(&cameras.head, nullptr);
     progress.stage("writing");
     std::uint64_t written = 0;
-    errno = 0;
-    const e_dog::WriteResult result =
-        e_dog::write_records(cameras.head.link, target.c_str(), written);
-    const int cause = errno;
+    e_dog::WriteResult result{};
+    int cause = 0;
+    std::exception_ptr failed;
+    {
+        const std::jthread finder([&] {
+            try {
+                shared.find(cameras);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+        errno = 0;
+        result = e_dog::write_records(cameras.head.link, target.c_str(), written);
+        cause = errno;
+    }
     progress.done();
     if (result == e_dog::WriteResult::kOpenFailed) {
         throw Failure(o.output, std::string("cannot create a temporary file beside it: ") +
@@ -193,58 +263,42 @@ void sort_and_write(CameraList& cameras, const BuildOptions& o, const std::strin
     if (result != e_dog::WriteResult::kOk) {
         throw Failure(o.output, "write failed; the file was left as it was");
     }
+    if (failed) {
+        std::rethrow_exception(failed);
+    }
 }
 
 }  // namespace
 
 int run_build(const BuildOptions& o) {
     const std::string target = checked_output(o.output, {o.list});
-    std::error_code ec;
-    const std::uint64_t size = std::filesystem::file_size(o.list, ec);
-    Progress progress(o.quiet, ec ? 0 : size);
-    CameraList cameras;
-    if (o.compat) {
-        cameras = read_compat(o.list, size, progress);
-    } else {
-        const std::string text = read_text(o.list);
-        cameras = read_strict(text, [&](std::uint64_t bytes) { progress.update(bytes); });
-    }
+    const InputFile in = open_input(o.list);
+    expect_text(in, false);
+    Progress progress(o.quiet, in.size);
+    CameraList cameras =
+        o.compat ? read_compat(o.list, o.verbose, progress)
+                 : read_strict(in, o.verbose, [&](std::uint64_t bytes) { progress.update(bytes); });
+    progress.done();
+    const Findings refusals = report_refusals(cameras, o.list, o.verbose);
     const std::uint64_t taken = cameras.count();
     if (taken == 0) {
-        throw Failure(o.list, "no camera to write; " + o.output + " was left as it was");
+        refusals.print_counts(stdout, o.list, "lines refused");
+        finish_output();
+        throw Failure(o.list, "no camera to write: all " + std::to_string(refusals.total()) +
+                                  " lines were refused (the file looks like " + looks_like(in) +
+                                  "); " + o.output + " was left as it was");
     }
+    refusals.print_rest(stdout, o.list, "lines refused");
     if (taken > kMaxCameras) {
         throw Failure(o.list, "more than 2147483647 cameras; record numbers are 32-bit");
     }
-    // The shared positions are found on a second thread meanwhile: it reads
-    // the nodes' positions, the sort writes only their links.
-    std::vector<SharedPosition> shared_positions;
-    std::exception_ptr failed;
-    {
-        const std::jthread finder([&] {
-            try {
-                shared_positions = find_shared_positions(cameras);
-            } catch (...) {
-                failed = std::current_exception();
-            }
-        });
-        sort_and_write(cameras, o, target, progress);
-    }
-    if (failed) {
-        std::rethrow_exception(failed);
-    }
-    std::uint64_t refused = 0;
-    for (const ListPart& part : cameras.parts) {
-        for (const Refusal& r : part.refused) {
-            std::printf("%s:%llu: %s\n", o.list.c_str(), static_cast<unsigned long long>(r.line),
-                        r.reason.c_str());
-        }
-        refused += part.refused.size();
-    }
-    const std::uint64_t shared = report_shared_positions(shared_positions, o.list);
+    SharedPositions shared(o.verbose);
+    sort_and_write(cameras, o, target, progress, shared);
+    const std::uint64_t at_shared = shared.print(o.list);
     std::printf("%s: %llu cameras written, %llu lines refused, %llu cameras at a shared position\n",
                 o.output.c_str(), static_cast<unsigned long long>(taken),
-                static_cast<unsigned long long>(refused), static_cast<unsigned long long>(shared));
+                static_cast<unsigned long long>(refusals.total()),
+                static_cast<unsigned long long>(at_shared));
     finish_output();
     return 0;
 }

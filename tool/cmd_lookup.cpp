@@ -12,6 +12,8 @@
 #include "edog/e_dog_source_date.h"
 #include "geo/distance.h"
 #include "tool/commands.h"
+#include "tool/file_kind.h"
+#include "tool/record_reader.h"
 #include "tool/tool.h"
 
 namespace edog_tool {
@@ -65,7 +67,7 @@ std::string csv_field(const std::string& s) {
 
 // RFC 7946: a Point at [longitude, latitude], or no geometry for a position
 // that is not one.
-Json feature(const E_DOG_DATA& r, std::size_t record) {
+Json feature(const E_DOG_DATA& r, std::uint64_t record) {
     Json f;
     f["type"] = "Feature";
     if (placed(r)) {
@@ -86,6 +88,7 @@ Json feature(const E_DOG_DATA& r, std::size_t record) {
 }  // namespace
 
 int run_lookup(const LookupOptions& o) {
+    expect_data_file(RecordReader(o.file), DataCheck::kSound);
     const Database db(o.file);
     if (!o.all) {
         E_DOG_HIT hit{};
@@ -115,18 +118,16 @@ int run_lookup(const LookupOptions& o) {
 }
 
 int run_dump(const std::string& file, DumpFormat format) {
-    const DataFile f = read_data_file(file);
-    if (f.trailing() != 0) {
-        (void)std::fprintf(stderr, "%s: the last %zu bytes are not a whole record; left out\n",
-                           file.c_str(), f.trailing());
-    }
+    RecordReader f(file);
+    expect_data_file(f, DataCheck::kSound);
     if (format == DumpFormat::kGeoJson) {
         (void)std::fputs("{\"type\":\"FeatureCollection\",\"features\":[", stdout);
     } else if (format == DumpFormat::kCsv) {
         std::puts("record,idex,longitude,latitude,type,speed,dirtype,direction,code");
     }
-    for (std::size_t i = 0; i < f.records(); ++i) {
-        const E_DOG_DATA r = f.record(i);
+    for (const unsigned char* bytes = f.next(); bytes != nullptr; bytes = f.next()) {
+        const E_DOG_DATA r = e_dog::decode_record(bytes);
+        const std::uint64_t i = f.index();
         if (format == DumpFormat::kGeoJson) {
             if (i != 0) {
                 (void)std::fputc(',', stdout);
@@ -138,7 +139,7 @@ int run_dump(const std::string& file, DumpFormat format) {
             continue;
         }
         if (format == DumpFormat::kCsv) {
-            std::printf("%zu,", i);
+            std::printf("%llu,", static_cast<unsigned long long>(i));
         }
         std::printf("%u,%s,%s,%d,%d,%d,%d", camera_number(r.Idex), shortest(r.Gps_lng).c_str(),
                     shortest(r.Gps_lat).c_str(), r.Type, r.Speed, r.DirType, r.Direction);

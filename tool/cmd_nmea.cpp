@@ -11,6 +11,7 @@
 #include "edog/e_dog_source_date.h"
 #include "gps/nmea_epoch.h"
 #include "tool/commands.h"
+#include "tool/file_kind.h"
 #include "tool/nmea_log.h"
 #include "tool/output.h"
 #include "tool/svg.h"
@@ -108,6 +109,7 @@ namespace {
 // What a replay gathers beside the events it prints: the drive to draw, the
 // cameras seen near it and the counts of the summary.
 struct ReplayLog {
+    bool drawing = false;  // without a drawing only the summary's counts are kept
     Drive drive;
     std::map<std::int32_t, std::size_t> near;  // record -> its place in drive.cameras
     std::set<std::int32_t> warned;
@@ -116,6 +118,9 @@ struct ReplayLog {
 
     // The cameras the warner tracks after a fix.
     void note_cameras(const EDOG_WARNER& w) {
+        if (!drawing) {
+            return;
+        }
         EDOG_WARN_TRACK tr{};
         for (int t = 0; e_dog_warn_track(&w, t, &tr) == 1; ++t) {
             const E_DOG_DATA& c = tr.data;
@@ -129,12 +134,17 @@ struct ReplayLog {
         ++counts[ev.kind & 3];
         if (ev.kind == EDOG_WARN_WARN) {
             warned.insert(ev.camera.record);
+        }
+        if (!drawing) {
+            return;
+        }
+        if (ev.kind == EDOG_WARN_WARN) {
             const auto at = near.find(ev.camera.record);
             if (at != near.end()) {
                 drive.cameras[at->second].warned = true;
             }
         }
-        drive.events.push_back({{fix.lat, fix.lng}, ev.kind});
+        drive.add_event({{fix.lat, fix.lng}, ev.kind});
     }
 };
 
@@ -166,12 +176,14 @@ void print_event(const EDOG_WARN_EVENT& ev, const NMEA_EPOCH& fix, std::uint64_t
 
 int run_replay(const ReplayOptions& o) {
     const std::string svg = o.svg.empty() ? std::string() : checked_output(o.svg, {o.file, o.log});
+    expect_data_file(RecordReader(o.file), DataCheck::kSound);
     const Database db(o.file);
     EDOG_WARNER warner;
     e_dog_warn_init(&warner, &o.config);
     E_DOG_DB* const sources[] = {db.get()};
     (void)e_dog_warn_set_sources(&warner, sources, 1);
     ReplayLog log;
+    log.drawing = !svg.empty();
     (void)read_log(o.log, o.all_refusals, [&](const NMEA_EPOCH& fix, std::uint64_t line_no) {
         GPS_INFO_T info{};
         if (nmea_epoch_fill_gps_info(&fix, &info) != 0) {
@@ -179,7 +191,9 @@ int run_replay(const ReplayOptions& o) {
         }
         ++log.fed;
         (void)e_dog_warn_update(&warner, &info, nullptr, nullptr);
-        log.drive.track.push_back({fix.lat, fix.lng});
+        if (log.drawing) {
+            log.drive.add_track_point({fix.lat, fix.lng});
+        }
         log.note_cameras(warner);
         EDOG_WARN_EVENT ev{};
         for (int e = 0; e_dog_warn_event(&warner, e, &ev) == 1; ++e) {

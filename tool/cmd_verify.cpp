@@ -11,15 +11,16 @@
 
 #include "edog/builder/list_build.h"
 #include "edog/datafile/e_dog_record.h"
-#include "geo/geohash_int.h"
 #include "tool/commands.h"
+#include "tool/file_kind.h"
+#include "tool/findings.h"
+#include "tool/progress.h"
+#include "tool/record_reader.h"
 #include "tool/tool.h"
 
 namespace edog_tool {
 
 namespace {
-
-constexpr std::size_t kCodeChars = 10;
 
 bool padding_zero(const unsigned char* bytes) {
     constexpr std::size_t kPads[][2] = {{e_dog::kOffSpeed + 4, e_dog::kOffLat},
@@ -34,20 +35,6 @@ bool padding_zero(const unsigned char* bytes) {
     return true;
 }
 
-bool code_well_formed(const E_DOG_DATA& r) {
-    for (std::size_t i = 0; i < kCodeChars; ++i) {
-        if (geo::kCharValue[static_cast<unsigned char>(r.encode_str[i])] == geo::kNotInAlphabet) {
-            return false;
-        }
-    }
-    for (std::size_t i = kCodeChars; i < e_dog::kCodeBytes; ++i) {
-        if (r.encode_str[i] != '\0') {
-            return false;
-        }
-    }
-    return true;
-}
-
 bool position_finite(const E_DOG_DATA& r) {
     return std::isfinite(r.Gps_lat) && std::isfinite(r.Gps_lng);
 }
@@ -55,90 +42,160 @@ bool position_in_range(const E_DOG_DATA& r) {
     return std::fabs(r.Gps_lat) <= 90.0 && std::fabs(r.Gps_lng) <= 180.0;
 }
 
+// Problems and warnings of the records, counted by kind: the first few of
+// each printed (all with --verbose).
 class Report {
 public:
-    explicit Report(const std::string& file) : file_(file) {}
-    void problem(std::size_t record, const std::string& what) {
+    Report(const std::string& file, bool verbose) : file_(file), findings_(verbose) {}
+    // `what()` tells the problem; called only when it is printed.
+    template <typename What>
+    void problem(std::uint64_t record, const char* kind, const What& what) {
         ++problems_;
-        std::printf("%s: record %zu: %s\n", file_.c_str(), record, what.c_str());
+        if (findings_.count(kind)) {
+            std::printf("%s: record %llu: %s\n", file_.c_str(),
+                        static_cast<unsigned long long>(record), what().c_str());
+        }
     }
-    void warning(std::size_t record, const std::string& what) {
+    // `kind` starts "warning: ".
+    void warning(std::uint64_t record, const char* kind) {
         ++warnings_;
-        std::printf("%s: record %zu: warning: %s\n", file_.c_str(), record, what.c_str());
+        if (findings_.count(kind)) {
+            std::printf("%s: record %llu: %s\n", file_.c_str(),
+                        static_cast<unsigned long long>(record), kind);
+        }
     }
     [[nodiscard]] std::uint64_t problems() const { return problems_; }
     [[nodiscard]] std::uint64_t warnings() const { return warnings_; }
     void count_problem() { ++problems_; }
+    void print_rest() const { findings_.print_rest(stdout, file_, "records"); }
 
 private:
     const std::string& file_;
+    Findings findings_;
     std::uint64_t problems_ = 0;
     std::uint64_t warnings_ = 0;
 };
 
-void check_record(const DataFile& f, std::size_t i, Report& report) {
-    const E_DOG_DATA r = f.record(i);
+constexpr const char* kBadCode = "code not 10 Geohash characters followed by zeros";
+constexpr const char* kNotFinite = "position not finite";
+constexpr const char* kOutOfRange = "position out of range";
+constexpr const char* kWrongCode = "code does not encode the position";
+constexpr const char* kOutOfOrder = "out of order";
+
+// Checks the record `bytes`, number `i`, read after `prev` (when i > 0);
+// answers it decoded.
+E_DOG_DATA check_record(const unsigned char* bytes, std::uint64_t i, const E_DOG_DATA& prev,
+                        Report& report) {
+    const E_DOG_DATA r = e_dog::decode_record(bytes);
     const bool well_formed = code_well_formed(r);
     if (!well_formed) {
-        report.problem(i, "code \"" + printable_code(r) +
-                              "\" is not 10 characters of the Geohash alphabet followed by zeros");
+        report.problem(i, kBadCode, [&] {
+            return "code \"" + printable_code(r) +
+                   "\" is not 10 characters of the Geohash alphabet followed by zeros";
+        });
     }
     if (!position_finite(r)) {
-        report.problem(
-            i, "position " + shortest(r.Gps_lat) + "," + shortest(r.Gps_lng) + " is not finite");
+        report.problem(i, kNotFinite, [&] {
+            return "position " + shortest(r.Gps_lat) + "," + shortest(r.Gps_lng) + " is not finite";
+        });
     } else if (!position_in_range(r)) {
-        report.problem(
-            i, "position " + shortest(r.Gps_lat) + "," + shortest(r.Gps_lng) + " is out of range");
+        report.problem(i, kOutOfRange, [&] {
+            return "position " + shortest(r.Gps_lat) + "," + shortest(r.Gps_lng) +
+                   " is out of range";
+        });
     } else if (well_formed) {
         E_DOG_DATA coded = r;
         if (e_dog::set_code(coded) &&
             std::memcmp(coded.encode_str, r.encode_str, e_dog::kCodeBytes) != 0) {
-            report.problem(i, "code " + printable_code(r) + " does not encode the position " +
-                                  shortest(r.Gps_lat) + "," + shortest(r.Gps_lng) + " (" +
-                                  printable_code(coded) + ")");
+            report.problem(i, kWrongCode, [&] {
+                return "code " + printable_code(r) + " does not encode the position " +
+                       shortest(r.Gps_lat) + "," + shortest(r.Gps_lng) + " (" +
+                       printable_code(coded) + ")";
+            });
         }
     }
-    if (i > 0) {
-        const E_DOG_DATA prev = f.record(i - 1);
-        if (e_dog::compare_codes(prev.encode_str, r.encode_str) > 0) {
-            report.problem(i, "out of order: code " + printable_code(r) +
-                                  " sorts before the previous record's " + printable_code(prev));
-        }
+    if (i > 0 && e_dog::compare_codes(prev.encode_str, r.encode_str) > 0) {
+        report.problem(i, kOutOfOrder, [&] {
+            return "out of order: code " + printable_code(r) +
+                   " sorts before the previous record's " + printable_code(prev);
+        });
     }
-    if (!padding_zero(f.at(i))) {
-        report.warning(i, "padding bytes not zero");
+    if (!padding_zero(bytes)) {
+        report.warning(i, "warning: padding bytes not zero");
     }
+    return r;
 }
 
-template <typename Map>
-void print_counts(const char* label, const Map& counts) {
-    std::printf("%-10s", label);
-    for (const auto& [value, count] : counts) {
-        std::printf(" %d:%llu", value, static_cast<unsigned long long>(count));
+// How often each value of a field occurs: the first kMaxValues values met
+// counted one by one, the rest together, so that memory stays bounded.
+class ValueCounts {
+public:
+    static constexpr std::size_t kMaxValues = 64;
+
+    void add(int value) {
+        const auto it = counts_.find(value);
+        if (it != counts_.end()) {
+            ++it->second;
+        } else if (counts_.size() < kMaxValues) {
+            counts_.emplace(value, 1);
+        } else {
+            ++others_;
+        }
     }
-    std::putchar('\n');
-}
+    void print(const char* label) const {
+        std::printf("%-10s", label);
+        for (const auto& [value, count] : counts_) {
+            std::printf(" %d:%llu", value, static_cast<unsigned long long>(count));
+        }
+        if (others_ != 0) {
+            std::printf(" other values:%llu", static_cast<unsigned long long>(others_));
+        }
+        std::putchar('\n');
+    }
+
+private:
+    std::map<int, std::uint64_t> counts_;
+    std::uint64_t others_ = 0;
+};
 
 }  // namespace
 
-int run_verify(const std::string& file) {
-    const DataFile f = read_data_file(file);
-    Report report(file);
+int run_verify(const VerifyOptions& o) {
+    RecordReader f(o.file);
+    expect_data_file(f, DataCheck::kRecords);
+    const std::string& file = o.file;
+    Report report(file, o.verbose);
     if (f.trailing() != 0) {
         report.count_problem();
         std::printf(
-            "%s: size %zu bytes is not a whole number of %zu-byte records (%zu bytes after "
-            "record %zu)\n",
-            file.c_str(), f.bytes.size(), e_dog::kRecordSize, f.trailing(), f.records());
+            "%s: size %llu bytes is not a whole number of %zu-byte records (%llu bytes after "
+            "record %llu)\n",
+            file.c_str(), static_cast<unsigned long long>(f.size()), e_dog::kRecordSize,
+            static_cast<unsigned long long>(f.trailing()),
+            static_cast<unsigned long long>(f.records()));
     }
     if (f.records() == 0) {
         report.count_problem();
         std::printf("%s: holds no record\n", file.c_str());
     }
-    for (std::size_t i = 0; i < f.records(); ++i) {
-        check_record(f, i, report);
+    if (f.records() > e_dog::DataFileLayout::kMaxRecords) {
+        report.count_problem();
+        std::printf("%s: holds %llu records; a device takes at most %llu\n", file.c_str(),
+                    static_cast<unsigned long long>(f.records()),
+                    static_cast<unsigned long long>(e_dog::DataFileLayout::kMaxRecords));
     }
-    std::printf("%s: %zu records, %llu problems, %llu warnings: %s\n", file.c_str(), f.records(),
+    Progress progress(o.quiet, f.size());
+    E_DOG_DATA prev{};
+    for (const unsigned char* bytes = f.next(); bytes != nullptr; bytes = f.next()) {
+        prev = check_record(bytes, f.index(), prev, report);
+        if (f.index() % kBatchRecords == 0) {
+            progress.update(e_dog::DataFileLayout::offset(f.index()));
+        }
+    }
+    progress.done();
+    report.print_rest();
+    std::printf("%s: %llu records, %llu problems, %llu warnings: %s\n", file.c_str(),
+                static_cast<unsigned long long>(f.records()),
                 static_cast<unsigned long long>(report.problems()),
                 static_cast<unsigned long long>(report.warnings()),
                 report.problems() == 0 ? "sound" : "NOT SOUND");
@@ -147,21 +204,26 @@ int run_verify(const std::string& file) {
 }
 
 int run_info(const std::string& file) {
-    const DataFile f = read_data_file(file);
-    std::map<int, std::uint64_t> types;
-    std::map<int, std::uint64_t> dirtypes;
-    std::map<int, std::uint64_t> speeds;
+    RecordReader f(file);
+    expect_data_file(f, DataCheck::kSound);
+    ValueCounts types;
+    ValueCounts dirtypes;
+    ValueCounts speeds;
     constexpr double kInf = std::numeric_limits<double>::infinity();
     double south = kInf;
     double north = -kInf;
     double west = kInf;
     double east = -kInf;
     std::uint64_t with_position = 0;
-    for (std::size_t i = 0; i < f.records(); ++i) {
-        const E_DOG_DATA r = f.record(i);
-        ++types[r.Type];
-        ++dirtypes[r.DirType];
-        ++speeds[r.Speed];
+    Progress progress(false, f.size());
+    for (const unsigned char* bytes = f.next(); bytes != nullptr; bytes = f.next()) {
+        if (f.index() % kBatchRecords == 0) {
+            progress.update(e_dog::DataFileLayout::offset(f.index()));
+        }
+        const E_DOG_DATA r = e_dog::decode_record(bytes);
+        types.add(r.Type);
+        dirtypes.add(r.DirType);
+        speeds.add(r.Speed);
         if (placed(r)) {
             ++with_position;
             south = std::fmin(south, r.Gps_lat);
@@ -170,11 +232,9 @@ int run_info(const std::string& file) {
             east = std::fmax(east, r.Gps_lng);
         }
     }
+    progress.done();
     std::printf("file      %s\n", file.c_str());
-    std::printf("records   %zu", f.records());
-    if (f.trailing() != 0) {
-        std::printf(" (and %zu bytes of a cut record)", f.trailing());
-    }
+    std::printf("records   %llu", static_cast<unsigned long long>(f.records()));
     std::putchar('\n');
     if (with_position != 0) {
         std::printf("latitude  %s to %s\n", shortest(south).c_str(), shortest(north).c_str());
@@ -184,9 +244,9 @@ int run_info(const std::string& file) {
         std::printf("unplaced  %llu (position not finite or out of range)\n",
                     static_cast<unsigned long long>(f.records() - with_position));
     }
-    print_counts("Type", types);
-    print_counts("DirType", dirtypes);
-    print_counts("Speed", speeds);
+    types.print("Type");
+    dirtypes.print("DirType");
+    speeds.print("Speed");
     finish_output();
     return 0;
 }

@@ -1,7 +1,9 @@
 // The commands of edog-tool. Each returns the program's exit status (0, or 1
 // where the command's answer is "no": a file with problems, files that
 // differ) and throws Failure when it cannot do its work. Results go to
-// standard output, refused input and progress to standard error.
+// standard output, refused input and progress to standard error. Every
+// command checks its inputs' kinds first (tool/file_kind.h) and reads data
+// files and logs piece by piece, in memory that does not grow with them.
 #ifndef TOOL_COMMANDS_H
 #define TOOL_COMMANDS_H
 
@@ -14,12 +16,18 @@ namespace edog_tool {
 struct BuildOptions {
     std::string list;
     std::string output;
-    bool compat = false;  // read the list exactly as the device's build does
-    bool quiet = false;   // no progress bar
+    bool compat = false;   // read the list exactly as the device's build does
+    bool quiet = false;    // no progress bar
+    bool verbose = false;  // every refused line and shared position
 };
 int run_build(const BuildOptions& o);
 
-int run_verify(const std::string& file);
+struct VerifyOptions {
+    std::string file;
+    bool verbose = false;  // every problem, not the first few of each kind
+    bool quiet = false;    // no progress line
+};
+int run_verify(const VerifyOptions& o);
 int run_info(const std::string& file);
 
 struct LookupOptions {

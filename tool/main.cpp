@@ -82,8 +82,19 @@ Command add_build(CLI::App& app) {
     cmd->add_option("-o,--output", o->output, "Data file to write")->required();
     cmd->add_flag("--compat", o->compat,
                   "Read the list exactly as the device's build does (no line refused)");
-    cmd->add_flag("-q,--quiet", o->quiet, "No progress bar");
+    cmd->add_flag("-q,--quiet", o->quiet, "No progress line");
+    cmd->add_flag("-v,--verbose", o->verbose,
+                  "Every refused line and shared position, not the first few of each reason");
     return {cmd, [o] { return run_build(*o); }};
+}
+
+Command add_verify(CLI::App& app) {
+    auto o = std::make_shared<VerifyOptions>();
+    CLI::App* cmd = app.add_subcommand("verify", "Check a data file; exit 1 when not sound");
+    cmd->add_option("FILE", o->file, "Data file")->required();
+    cmd->add_flag("-v,--verbose", o->verbose, "Every problem, not the first few of each kind");
+    cmd->add_flag("-q,--quiet", o->quiet, "No progress line");
+    return {cmd, [o] { return run_verify(*o); }};
 }
 
 // A subcommand on one data file, run by `run`.
@@ -141,6 +152,7 @@ Command add_diff(CLI::App& app) {
     return {cmd, [files] { return run_diff(files->first, files->second); }};
 }
 
+constexpr const char* kAllRefusals = "--all-refusals,-v,--verbose";
 constexpr const char* kAllRefusalsHelp = "Every refused line, not the first few of each reason";
 
 Command add_fixes(CLI::App& app) {
@@ -149,7 +161,7 @@ Command add_fixes(CLI::App& app) {
         app.add_subcommand("fixes", "The fixes an NMEA log gives, one per receiver cycle");
     cmd->add_option("LOG", o->log, "NMEA 0183 log")->required();
     cmd->add_flag("--json", o->json, "One JSON object per fix");
-    cmd->add_flag("--all-refusals", o->all_refusals, kAllRefusalsHelp);
+    cmd->add_flag(kAllRefusals, o->all_refusals, kAllRefusalsHelp);
     return {cmd, [o] { return run_fixes(*o); }};
 }
 
@@ -161,7 +173,7 @@ Command add_replay(CLI::App& app) {
     cmd->add_option("LOG", o->log, "NMEA 0183 log of the drive")->required();
     cmd->add_option("--svg", o->svg, "Draw the drive into this SVG file");
     cmd->add_flag("--json", o->json, "One JSON object per event");
-    cmd->add_flag("--all-refusals", o->all_refusals, kAllRefusalsHelp);
+    cmd->add_flag(kAllRefusals, o->all_refusals, kAllRefusalsHelp);
     add_warner_options(*cmd, o->config);
     return {cmd, [o] {
                 check_warner_options(o->config);
@@ -184,7 +196,7 @@ int run(int argc, char** argv) {
     app.require_subcommand(1);
     const Command commands[] = {
         add_build(app),
-        add_file_command(app, "verify", "Check a data file; exit 1 when not sound", run_verify),
+        add_verify(app),
         add_file_command(app, "info", "Counts, bounding box and limits of a data file", run_info),
         add_lookup(app),
         add_dump(app),

@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <string_view>
 
+#include "tool/file_kind.h"
+#include "tool/findings.h"
+#include "tool/line_reader.h"
+
 namespace edog_tool {
 
 namespace {
@@ -14,11 +18,13 @@ constexpr long long kMsPerDay = 86'400'000;
 
 LogCounts read_log(const std::string& path, bool all_refusals,
                    const std::function<void(const NMEA_EPOCH&, std::uint64_t)>& on_fix) {
-    const std::string text = read_text(path);
-    Lines reader(text);
+    const InputFile in = open_input(path);
+    expect_text(in, true);
+    LineReader reader(in, 0, in.size);
     NMEA_EPOCH_READER epochs;
     nmea_epoch_init(&epochs);
     LogCounts counts;
+    Findings refusals(all_refusals);
     NMEA_EPOCH e{};
     const auto hand_over = [&](std::uint64_t line_no) {
         while (nmea_epoch_next(&epochs, &e) == 1) {
@@ -36,7 +42,8 @@ LogCounts read_log(const std::string& path, bool all_refusals,
             ++counts.other;
         } else if (st != NMEA_ERR_EMPTY) {
             ++counts.refused;
-            if (++counts.by_reason[st] <= kRefusalsShown || all_refusals) {
+            ++counts.by_reason[st];
+            if (refusals.count(nmea_status_text(st))) {
                 (void)std::fprintf(stderr, "%s:%llu: %s\n", path.c_str(),
                                    static_cast<unsigned long long>(reader.line_no()),
                                    nmea_status_text(st));
@@ -47,13 +54,9 @@ LogCounts read_log(const std::string& path, bool all_refusals,
     nmea_epoch_end(&epochs);
     hand_over(reader.line_no());
     counts.lines = reader.line_no();
-    for (const auto& [reason, n] : counts.by_reason) {
-        if (n > kRefusalsShown && !all_refusals) {
-            (void)std::fprintf(stderr,
-                               "%s: %llu more lines refused: %s (--all-refusals lists them)\n",
-                               path.c_str(), static_cast<unsigned long long>(n - kRefusalsShown),
-                               nmea_status_text(static_cast<NMEA_STATUS>(reason)));
-        }
+    refusals.print_rest(stderr, path, "lines refused");
+    if (counts.sentences + counts.other == 0) {
+        refuse_kind(in, kExpectLog);
     }
     return counts;
 }

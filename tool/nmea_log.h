@@ -25,14 +25,13 @@ struct LogCounts {
     std::map<int, std::uint64_t> by_reason;  // NMEA_STATUS -> refused lines
 };
 
-// Refusals of one reason printed before the rest are only counted.
-inline constexpr std::uint64_t kRefusalsShown = 3;
-
 // Reads the log `path`; `on_fix` gets each cycle and the number of the line
 // that completed it (the last line for the final cycle). Refusals go to
-// standard error as "PATH:LINE: reason", the first kRefusalsShown of each
-// reason or, with `all_refusals`, every one; then one line per reason with
-// more. Answers the counts.
+// standard error as "PATH:LINE: reason", the first few of each reason or,
+// with `all_refusals`, every one; then one line per reason with more (see
+// tool/findings.h). Answers the counts. Fails before reading when the file
+// is not text that could be a log, after it when no line was a sentence.
+// Reads line by line: memory does not grow with the log.
 LogCounts read_log(const std::string& path, bool all_refusals,
                    const std::function<void(const NMEA_EPOCH&, std::uint64_t)>& on_fix);
 

@@ -90,6 +90,30 @@ const char* event_colour(int kind) {
 
 }  // namespace
 
+void Drive::add_track_point(const Place& p) {
+    if (fixes_++ % every_ != 0) {
+        return;
+    }
+    track.push_back(p);
+    if (track.size() == kMaxTrackPoints) {
+        // Every second point goes; from now on one of twice as many fixes.
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < track.size(); i += 2) {
+            track[kept++] = track[i];
+        }
+        track.resize(kept);
+        every_ *= 2;
+    }
+}
+
+void Drive::add_event(const DrawnEvent& e) {
+    if (events.size() < kMaxEvents) {
+        events.push_back(e);
+    } else {
+        ++events_left_out;
+    }
+}
+
 std::string drive_svg(const Drive& drive) {
     std::vector<Place> all = drive.track;
     for (const DrawnCamera& c : drive.cameras) {

@@ -4,6 +4,7 @@
 #ifndef TOOL_SVG_H
 #define TOOL_SVG_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,10 +27,24 @@ struct DrawnEvent {
     int kind;  // EDOG_WARN_WARN, _OVERSPEED or _PASSED
 };
 
+// What is drawn of a drive, in bounded memory: at most kMaxTrackPoints
+// points of the track (every k-th fix, k doubling as the drive grows) and
+// kMaxEvents events (the first ones; the rest counted).
 struct Drive {
+    static constexpr std::size_t kMaxTrackPoints = 50'000;
+    static constexpr std::size_t kMaxEvents = 20'000;
+
     std::vector<Place> track;
     std::vector<DrawnCamera> cameras;
     std::vector<DrawnEvent> events;
+    std::uint64_t events_left_out = 0;
+
+    void add_track_point(const Place& p);
+    void add_event(const DrawnEvent& e);
+
+private:
+    std::uint64_t fixes_ = 0;
+    std::uint64_t every_ = 1;  // one point kept of this many fixes
 };
 
 // The SVG text of `drive`.

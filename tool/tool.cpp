@@ -2,6 +2,7 @@
 #include "tool/tool.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
@@ -17,8 +18,6 @@ namespace edog_tool {
 
 namespace {
 
-constexpr std::size_t kChunk = std::size_t{1} << 20;
-
 // Why `path` cannot be read, as one short phrase.
 std::string why_unreadable(const std::string& path) {
     std::error_code ec;
@@ -32,21 +31,39 @@ std::string why_unreadable(const std::string& path) {
     return "cannot be opened";
 }
 
-e_dog::UniqueFile open_or_fail(const std::string& path) {
-    e_dog::UniqueFile f = e_dog::open_regular_file(path.c_str());
-    if (!f) {
-        throw Failure(path, why_unreadable(path));
-    }
-    return f;
-}
-
 }  // namespace
 
 Failure::Failure(const std::string& file, const std::string& what)
     : std::runtime_error(file.empty() ? what : std::string(file).append(": ").append(what)) {}
 
-DataFile read_data_file(const std::string& path) {
-    return DataFile{path, read_text(path)};
+InputFile open_input(const std::string& path) {
+    InputFile in{path, e_dog::open_regular_fd(path.c_str()), 0};
+    struct stat st {};
+    if (!in.fd || ::fstat(in.fd.get(), &st) != 0) {
+        throw Failure(path, why_unreadable(path));
+    }
+    in.size = static_cast<std::uint64_t>(st.st_size);
+    return in;
+}
+
+std::size_t read_at(const InputFile& in, void* to, std::size_t n, std::uint64_t offset) {
+    std::size_t got = 0;
+    auto* bytes = static_cast<char*>(to);
+    while (got < n) {
+        const ssize_t r =
+            ::pread(in.fd.get(), bytes + got, n - got, static_cast<off_t>(offset + got));
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (r < 0) {
+            throw Failure(in.path, std::string("read error: ") + std::strerror(errno));
+        }
+        if (r == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(r);
+    }
+    return got;
 }
 
 Database::Database(const std::string& path) {
@@ -67,45 +84,6 @@ Database::Database(const std::string& path) {
 
 Database::~Database() {
     e_dog_db_close(db_);
-}
-
-std::string read_text(const std::string& path) {
-    const e_dog::UniqueFile f = open_or_fail(path);
-    std::string text;
-    struct stat st {};
-    if (::fstat(::fileno(f.get()), &st) == 0 && st.st_size > 0) {
-        text.reserve(static_cast<std::size_t>(st.st_size));
-    }
-    std::vector<char> chunk(kChunk);
-    for (;;) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), f.get());
-        text.append(chunk.data(), got);
-        if (got < chunk.size()) {
-            break;
-        }
-    }
-    if (std::ferror(f.get()) != 0) {
-        throw Failure(path, "read error");
-    }
-    return text;
-}
-
-bool Lines::next(std::string_view& line) {
-    if (pos_ >= text_.size()) {
-        return false;
-    }
-    std::size_t end = text_.find_first_of("\r\n", pos_);
-    if (end == std::string_view::npos) {
-        end = text_.size();
-    }
-    line = text_.substr(pos_, end - pos_);
-    pos_ = end;
-    if (pos_ < text_.size()) {
-        pos_ +=
-            (text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n') ? 2U : 1U;
-    }
-    ++line_no_;
-    return true;
 }
 
 bool placed(const E_DOG_DATA& r) {

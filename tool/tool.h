@@ -1,5 +1,5 @@
-// What the commands of edog-tool share: failures, data files read whole, the
-// module opened on any data file, line splitting and number formatting.
+// What the commands of edog-tool share: failures, inputs opened, the module
+// opened on any data file, escaping and number formatting.
 // The commands themselves are declared in tool/commands.h.
 #ifndef TOOL_TOOL_H
 #define TOOL_TOOL_H
@@ -15,6 +15,7 @@
 
 #include "edog/datafile/data_file_layout.h"
 #include "edog/datafile/e_dog_record.h"
+#include "edog/datafile/open_file.h"
 #include "edog/e_dog_db.h"
 #include "edog/e_dog_source_date.h"
 #include <nlohmann/json.hpp>
@@ -28,26 +29,18 @@ public:
     Failure(const std::string& file, const std::string& what);
 };
 
-// The data file `path` read whole: its records and any bytes behind the
-// last whole one. Fails when it cannot be opened or read, or is not a
-// regular file.
-struct DataFile {
+// An input opened for reading: regular files only. Fails (naming the file
+// and why) when it cannot be opened or is no regular file.
+struct InputFile {
     std::string path;
-    std::string bytes;
-
-    [[nodiscard]] std::size_t records() const {
-        return e_dog::DataFileLayout::records(bytes.size());
-    }
-    [[nodiscard]] std::size_t trailing() const {
-        return e_dog::DataFileLayout::trailing(bytes.size());
-    }
-    [[nodiscard]] const unsigned char* at(std::size_t i) const {
-        return reinterpret_cast<const unsigned char*>(bytes.data()) +
-               e_dog::DataFileLayout::offset_in_memory(i);
-    }
-    [[nodiscard]] E_DOG_DATA record(std::size_t i) const { return e_dog::decode_record(at(i)); }
+    e_dog::UniqueFd fd;
+    std::uint64_t size = 0;
 };
-DataFile read_data_file(const std::string& path);
+InputFile open_input(const std::string& path);
+
+// Reads up to `n` bytes at `offset` of `in`; fewer only at its end. Fails
+// on a read error.
+std::size_t read_at(const InputFile& in, void* to, std::size_t n, std::uint64_t offset);
 
 // A database handle on the data file `path` for the lifetime of the object:
 // what the searches and the warner of a command work on. Fails as the
@@ -67,26 +60,15 @@ private:
     E_DOG_DB* db_ = nullptr;
 };
 
-// The file `path` read whole. Fails when it cannot be opened or read, or is
-// not a regular file.
-std::string read_text(const std::string& path);
-
-// The lines of a text: a line ends at LF, CR LF or CR, and holds no line end;
-// a last line without one counts.
-class Lines {
-public:
-    explicit Lines(std::string_view text) : text_(text) {}
-    bool next(std::string_view& line);
-    // Number of the line last handed out, from 1.
-    [[nodiscard]] std::uint64_t line_no() const { return line_no_; }
-    // Bytes of the text passed so far.
-    [[nodiscard]] std::size_t offset() const { return pos_; }
-
-private:
-    std::string_view text_;
-    std::size_t pos_ = 0;
-    std::uint64_t line_no_ = 0;
-};
+// A count or index of things held in memory, as std::size_t: the caller
+// knows it fits (a no-op where std::size_t has 64 bits).
+inline std::size_t in_memory(std::uint64_t n) {
+#if SIZE_MAX < UINT64_MAX
+    return static_cast<std::size_t>(n);
+#else
+    return n;
+#endif
+}
 
 // A position that is one: finite, latitude within ±90, longitude within ±180.
 bool placed(const E_DOG_DATA& r);
