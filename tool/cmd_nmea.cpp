@@ -125,7 +125,8 @@ struct ReplayLog {
         for (int t = 0; e_dog_warn_track(&w, t, &tr) == 1; ++t) {
             const E_DOG_DATA& c = tr.data;
             if (near.emplace(tr.record, drive.cameras.size()).second) {
-                drive.cameras.push_back({{c.Gps_lat, c.Gps_lng}, camera_number(c.Idex), false});
+                drive.cameras.push_back(
+                    {{c.Gps_lat, c.Gps_lng}, camera_number(c.Idex), false, c.DirType, c.Direction});
             }
         }
     }

@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstring>
 #include <iomanip>
+#include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "edog/datafile/atomic_file.h"
 #include "geo/distance.h"
@@ -19,14 +21,27 @@ namespace edog_tool {
 
 namespace {
 
-constexpr double kWidth = 900.0;
-constexpr double kHeight = 700.0;
+constexpr double kLongSide = 1000.0;  // of the drawing, in picture units
+constexpr double kMinWidth = 640.0;   // room for the legend
+constexpr double kMinHeight = 240.0;
 constexpr double kMargin = 40.0;
-constexpr double kDegToRad = 3.14159265358979323846 / 180.0;
+constexpr double kLegendBand = 70.0;  // below the drawing
+constexpr double kArrowEvery = 90.0;  // picture units of track between arrows
+constexpr double kCell = 8.0;         // event marks: one per cell of this size
+constexpr double kFacing = 18.0;      // length of a camera's direction line
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDegToRad = kPi / 180.0;
 constexpr double kMetresPerDegree = e_dog::kEarthRadiusM * kDegToRad;
+constexpr const char* kTrackColour = "#1f5fbf";
+
+struct Point {
+    double x;
+    double y;
+};
 
 // Longitude and latitude to picture coordinates: longitude shrunk by the
-// cosine of the middle latitude, so that short distances keep their shape.
+// cosine of the middle latitude, so that short distances keep their shape;
+// the canvas takes the shape of what is drawn, its long side kLongSide.
 class Projection {
 public:
     explicit Projection(const std::vector<Place>& places) {
@@ -43,31 +58,41 @@ public:
         if (places.empty()) {
             south = north = west = east = 0.0;
         }
-        north_ = north;
-        west_ = west;
         shrink_ = std::cos((south + north) / 2.0 * kDegToRad);
         const double w = std::max((east - west) * shrink_, 1e-6);
         const double h = std::max(north - south, 1e-6);
-        scale_ = std::min((kWidth - 2 * kMargin) / w, (kHeight - 2 * kMargin) / h);
+        scale_ = (kLongSide - 2 * kMargin) / std::max(w, h);
+        width_ = std::max(w * scale_ + 2 * kMargin, kMinWidth);
+        drawing_height_ = std::max(h * scale_ + 2 * kMargin, kMinHeight);
+        // Centred where the canvas is larger than the drawing.
+        left_ = (width_ - w * scale_) / 2.0;
+        top_ = (drawing_height_ - h * scale_) / 2.0;
+        north_ = north;
+        west_ = west;
     }
-    [[nodiscard]] double x(const Place& p) const {
-        return kMargin + (p.lng - west_) * shrink_ * scale_;
+    [[nodiscard]] Point at(const Place& p) const {
+        return {left_ + (p.lng - west_) * shrink_ * scale_, top_ + (north_ - p.lat) * scale_};
     }
-    [[nodiscard]] double y(const Place& p) const { return kMargin + (north_ - p.lat) * scale_; }
     // Picture units per metre on the ground.
     [[nodiscard]] double per_metre() const { return scale_ / kMetresPerDegree; }
+    [[nodiscard]] double width() const { return width_; }
+    [[nodiscard]] double drawing_height() const { return drawing_height_; }
 
 private:
     double north_ = 0.0;
     double west_ = 0.0;
     double shrink_ = 1.0;
     double scale_ = 1.0;
+    double width_ = kMinWidth;
+    double drawing_height_ = kMinHeight;
+    double left_ = kMargin;
+    double top_ = kMargin;
 };
 
 // A round length (1, 2 or 5 times a power of ten metres) near a fifth of the
-// picture's width.
-double scale_bar_metres(double per_metre) {
-    const double target = kWidth / 5.0 / per_metre;
+// canvas's width.
+double scale_bar_metres(double per_metre, double width) {
+    const double target = width / 5.0 / per_metre;
     const double power = std::pow(10.0, std::floor(std::log10(target)));
     for (const double step : {5.0, 2.0, 1.0}) {
         if (step * power <= target) {
@@ -88,9 +113,122 @@ const char* event_colour(int kind) {
     }
 }
 
+// A filled triangle at `tip` pointing along `deg` (0 up, 90 right).
+void arrow_head(std::ostringstream& s, Point tip, double deg, double size, const char* colour) {
+    const double a = deg * kDegToRad;
+    const double dx = std::sin(a);
+    const double dy = -std::cos(a);
+    const Point back{tip.x - dx * size, tip.y - dy * size};
+    s << "<polygon fill=\"" << colour << "\" points=\"" << tip.x << ',' << tip.y << ' '
+      << back.x - dy * size / 2 << ',' << back.y + dx * size / 2 << ' ' << back.x + dy * size / 2
+      << ',' << back.y - dx * size / 2 << "\"/>\n";
+}
+
+// The track with arrows along it every kArrowEvery picture units.
+void draw_track(std::ostringstream& s, const std::vector<Point>& track) {
+    s << "<polyline fill=\"none\" stroke=\"" << kTrackColour << "\" stroke-width=\"2\" points=\"";
+    for (const Point& p : track) {
+        s << p.x << ',' << p.y << ' ';
+    }
+    s << "\"/>\n";
+    double run = 0.0;
+    for (std::size_t i = 1; i < track.size(); ++i) {
+        const double dx = track[i].x - track[i - 1].x;
+        const double dy = track[i].y - track[i - 1].y;
+        run += std::hypot(dx, dy);
+        if (run >= kArrowEvery && (dx != 0.0 || dy != 0.0)) {
+            run = 0.0;
+            arrow_head(s, track[i], std::atan2(dx, -dy) / kDegToRad, 9.0, kTrackColour);
+        }
+    }
+}
+
+void draw_camera(std::ostringstream& s, const DrawnCamera& c, Point at) {
+    if (c.dirtype == 1 || c.dirtype == 2) {
+        const double a = c.direction * kDegToRad;
+        const Point tip{at.x + std::sin(a) * kFacing, at.y - std::cos(a) * kFacing};
+        const Point tail =
+            c.dirtype == 2 ? Point{at.x - std::sin(a) * kFacing, at.y + std::cos(a) * kFacing} : at;
+        s << "<line x1=\"" << tail.x << "\" y1=\"" << tail.y << "\" x2=\"" << tip.x << "\" y2=\""
+          << tip.y << "\" stroke=\"black\" stroke-width=\"1.5\"/>\n";
+        arrow_head(s, tip, c.direction, 7.0, "black");
+        if (c.dirtype == 2) {
+            arrow_head(s, tail, c.direction + 180.0, 7.0, "black");
+        }
+    }
+    s << "<circle cx=\"" << at.x << "\" cy=\"" << at.y << "\" r=\"" << (c.warned ? 6 : 4)
+      << "\" fill=\"" << (c.warned ? "#c00000" : "#999999") << "\" stroke=\"black\"/>\n";
+    s << "<text x=\"" << at.x + 8 << "\" y=\"" << at.y - 8 << "\">" << c.idex << "</text>\n";
+}
+
+// Each event's mark in a cell of its own: at the fix, or the first free
+// cell to the right of it, joined to the fix by a thin line.
+void draw_events(std::ostringstream& s, const Drive& drive, const Projection& proj) {
+    std::set<std::pair<long, long>> taken;
+    for (const DrawnEvent& e : drive.events) {
+        const Point at = proj.at(e.at);
+        const auto row = std::lround(at.y / kCell);
+        auto column = std::lround(at.x / kCell);
+        while (!taken.emplace(column, row).second) {
+            ++column;
+        }
+        const Point mark{static_cast<double>(column) * kCell, static_cast<double>(row) * kCell};
+        if (std::fabs(mark.x - at.x) > kCell) {
+            s << "<line x1=\"" << at.x << "\" y1=\"" << at.y << "\" x2=\"" << mark.x << "\" y2=\""
+              << mark.y << "\" stroke=\"#555555\" stroke-width=\"0.5\"/>\n";
+        }
+        s << "<rect class=\"event\" x=\"" << mark.x - 3.5 << "\" y=\"" << mark.y - 3.5
+          << "\" width=\"7\" height=\"7\" fill=\"" << event_colour(e.kind)
+          << "\" stroke=\"black\" stroke-width=\"0.5\"/>\n";
+    }
+}
+
+// Start and end of the track, labelled.
+void draw_ends(std::ostringstream& s, Point start, Point end) {
+    s << "<circle cx=\"" << start.x << "\" cy=\"" << start.y
+      << "\" r=\"7\" fill=\"#2a8a2a\" stroke=\"black\"/>\n";
+    s << "<text x=\"" << start.x + 9 << "\" y=\"" << start.y + 14 << "\">start</text>\n";
+    s << "<rect x=\"" << end.x - 6 << "\" y=\"" << end.y - 6
+      << "\" width=\"12\" height=\"12\" fill=\"black\"/>\n";
+    s << "<text x=\"" << end.x + 9 << "\" y=\"" << end.y + 14 << "\">end</text>\n";
+}
+
+// The legend: a sample of every mark with its meaning, two rows.
+void draw_legend(std::ostringstream& s, double top) {
+    const double row1 = top + 20.0;
+    const double row2 = top + 44.0;
+    s << "<line x1=\"20\" y1=\"" << row1 << "\" x2=\"44\" y2=\"" << row1 << "\" stroke=\""
+      << kTrackColour << "\" stroke-width=\"2\"/>\n";
+    arrow_head(s, {44, row1}, 90.0, 9.0, kTrackColour);
+    s << "<text x=\"50\" y=\"" << row1 + 4 << "\">track, direction of travel</text>\n";
+    s << "<circle cx=\"210\" cy=\"" << row1 << "\" r=\"7\" fill=\"#2a8a2a\" stroke=\"black\"/>\n";
+    s << "<text x=\"222\" y=\"" << row1 + 4 << "\">start</text>\n";
+    s << "<rect x=\"264\" y=\"" << row1 - 6 << "\" width=\"12\" height=\"12\" fill=\"black\"/>\n";
+    s << "<text x=\"282\" y=\"" << row1 + 4 << "\">end</text>\n";
+    s << "<circle cx=\"330\" cy=\"" << row1 << "\" r=\"4\" fill=\"#999999\" stroke=\"black\"/>\n";
+    s << "<text x=\"340\" y=\"" << row1 + 4 << "\">camera</text>\n";
+    s << "<circle cx=\"400\" cy=\"" << row1 << "\" r=\"6\" fill=\"#c00000\" stroke=\"black\"/>\n";
+    s << "<text x=\"410\" y=\"" << row1 + 4 << "\">warned camera</text>\n";
+    s << "<line x1=\"510\" y1=\"" << row1 << "\" x2=\"528\" y2=\"" << row1
+      << "\" stroke=\"black\" stroke-width=\"1.5\"/>\n";
+    arrow_head(s, {528, row1}, 90.0, 7.0, "black");
+    s << "<text x=\"534\" y=\"" << row1 + 4 << "\">travel it watches</text>\n";
+    const std::pair<int, const char*> events[] = {{EDOG_WARN_WARN, "warning"},
+                                                  {EDOG_WARN_OVERSPEED, "over-speed"},
+                                                  {EDOG_WARN_PASSED, "passed"}};
+    double x = 20.0;
+    for (const auto& [kind, name] : events) {
+        s << "<rect x=\"" << x << "\" y=\"" << row2 - 3.5 << "\" width=\"7\" height=\"7\" fill=\""
+          << event_colour(kind) << "\" stroke=\"black\" stroke-width=\"0.5\"/>\n";
+        s << "<text x=\"" << x + 12 << "\" y=\"" << row2 + 4 << "\">" << name << "</text>\n";
+        x += 100.0;
+    }
+}
+
 }  // namespace
 
 void Drive::add_track_point(const Place& p) {
+    end_ = p;
     if (fixes_++ % every_ != 0) {
         return;
     }
@@ -120,36 +258,41 @@ std::string drive_svg(const Drive& drive) {
         all.push_back(c.at);
     }
     const Projection proj(all);
+    const double height = proj.drawing_height() + kLegendBand;
     std::ostringstream s;
     s << std::fixed << std::setprecision(1);
-    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << kWidth << "\" height=\"" << kHeight
-      << "\" font-family=\"sans-serif\" font-size=\"11\">\n";
+    s << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << proj.width() << "\" height=\""
+      << height << "\" font-family=\"sans-serif\" font-size=\"11\">\n";
     s << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-    s << "<polyline fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"2\" points=\"";
+    std::vector<Point> track;
+    track.reserve(drive.track.size());
     for (const Place& p : drive.track) {
-        s << proj.x(p) << ',' << proj.y(p) << ' ';
+        track.push_back(proj.at(p));
     }
-    s << "\"/>\n";
+    draw_track(s, track);
     for (const DrawnCamera& c : drive.cameras) {
-        s << "<circle cx=\"" << proj.x(c.at) << "\" cy=\"" << proj.y(c.at) << "\" r=\""
-          << (c.warned ? 6 : 4) << "\" fill=\"" << (c.warned ? "#c00000" : "#999999")
-          << "\" stroke=\"black\"/>\n";
-        s << "<text x=\"" << proj.x(c.at) + 7 << "\" y=\"" << proj.y(c.at) - 7 << "\">" << c.idex
-          << "</text>\n";
+        draw_camera(s, c, proj.at(c.at));
     }
-    for (const DrawnEvent& e : drive.events) {
-        s << "<rect x=\"" << proj.x(e.at) - 3 << "\" y=\"" << proj.y(e.at) - 3
-          << "\" width=\"6\" height=\"6\" fill=\"" << event_colour(e.kind) << "\"/>\n";
+    if (!track.empty()) {
+        draw_ends(s, track.front(), proj.at(drive.end()));
     }
-    const double metres = scale_bar_metres(proj.per_metre());
+    draw_events(s, drive, proj);
+    const double top = proj.drawing_height();
+    s << "<line x1=\"0\" y1=\"" << top << "\" x2=\"" << proj.width() << "\" y2=\"" << top
+      << "\" stroke=\"#cccccc\"/>\n";
+    draw_legend(s, top);
+    const double metres = scale_bar_metres(proj.per_metre(), proj.width());
     const double bar = metres * proj.per_metre();
-    const double y = kHeight - 15.0;
-    s << "<line x1=\"20\" y1=\"" << y << "\" x2=\"" << 20.0 + bar << "\" y2=\"" << y
+    const double x = proj.width() - 20.0 - bar;
+    const double y = height - 14.0;
+    s << "<line x1=\"" << x << "\" y1=\"" << y << "\" x2=\"" << x + bar << "\" y2=\"" << y
       << "\" stroke=\"black\" stroke-width=\"3\"/>\n";
-    s << "<text x=\"20\" y=\"" << y - 6.0 << "\">" << std::setprecision(0) << metres
+    s << "<text x=\"" << x << "\" y=\"" << y - 6.0 << "\">" << std::setprecision(0) << metres
       << " m</text>\n";
-    s << "<text x=\"20\" y=\"15\">track (blue), camera (grey), warned camera (red); "
-         "warning (orange), over-speed (dark red), passed (green)</text>\n";
+    if (drive.events_left_out != 0) {
+        s << "<text x=\"330\" y=\"" << y + 4 << "\">" << drive.events_left_out
+          << " more events not drawn</text>\n";
+    }
     s << "</svg>\n";
     return s.str();
 }

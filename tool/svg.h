@@ -1,6 +1,9 @@
-// A drive drawn for a person to look at: the track, the cameras near it (the
-// warned ones marked) and where each event was given, on a plain
-// equirectangular projection scaled to the track, with a scale bar.
+// A drive drawn for a person to look at: the track with its start, end and
+// direction of travel, the cameras near it (the warned ones marked, the
+// direction of travel each one watches drawn for DirType 1 and 2) and where
+// each event was given, no event's mark under another's; on a plain
+// equirectangular projection whose canvas takes the drive's shape, with a
+// scale bar and a legend of samples. See doc/edog-tool.md.
 #ifndef TOOL_SVG_H
 #define TOOL_SVG_H
 
@@ -20,6 +23,8 @@ struct DrawnCamera {
     Place at;
     std::uint32_t idex;
     bool warned;
+    int dirtype;    // 1: the vehicles travelling towards `direction`, 2: both ways
+    int direction;  // degrees, 0 north, 90 east
 };
 
 struct DrawnEvent {
@@ -41,8 +46,11 @@ struct Drive {
 
     void add_track_point(const Place& p);
     void add_event(const DrawnEvent& e);
+    // The last point added, kept also when thinning drops it.
+    [[nodiscard]] const Place& end() const { return end_; }
 
 private:
+    Place end_{};
     std::uint64_t fixes_ = 0;
     std::uint64_t every_ = 1;  // one point kept of this many fixes
 };
