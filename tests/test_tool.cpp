@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -226,6 +228,31 @@ TEST(Tool, BuildSummariesShowTheFirstFewOfEachReason) {
     const auto all = tool(dir, {"build", "list.txt", "-o", "out.bin", "--verbose"});
     EXPECT_EQ(lines(all.out).size(), 8U + 11U + 1U) << all.out;
     EXPECT_EQ(all.out.find("more"), std::string::npos) << all.out;
+
+    // 20,000 cameras drawn from 6,000 positions: the groups and the cameras
+    // in them as counted by a plain map of the positions as written.
+    std::mt19937 rng(7);
+    std::string many;
+    std::map<std::string, int> at;
+    for (int i = 0; i < 20000; ++i) {
+        const auto p = rng() % 6000;
+        const std::string where = std::to_string(p % 100) + "." + std::to_string(p / 100 + 1) +
+                                  "," + std::to_string(p / 100) + ".5";
+        many += std::to_string(i) + "," + where + ",1,60,1,0\n";
+        ++at[where];
+    }
+    test::write_file("many.txt", many);
+    std::size_t groups = 0;
+    std::size_t shared = 0;
+    for (const auto& [where, n] : at) {
+        groups += n > 1 ? 1U : 0U;
+        shared += n > 1 ? static_cast<std::size_t>(n) : 0U;
+    }
+    const auto counted = tool(dir, {"build", "many.txt", "-o", "many.bin", "--verbose"});
+    EXPECT_EQ(lines(counted.out).size(), groups + 1);
+    EXPECT_EQ(lines(counted.out).back(), "many.bin: 20000 cameras written, 0 lines refused, " +
+                                             std::to_string(shared) +
+                                             " cameras at a shared position");
 }
 
 TEST(Tool, DumpRoundTripsAndFormatsAgree) {

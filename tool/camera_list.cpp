@@ -121,24 +121,6 @@ void CameraList::each(const std::function<void(const GPSNode&, std::uint64_t)>& 
     }
 }
 
-std::uint64_t CameraList::line_of(const GPSNode* node) const {
-    if (spans_.empty()) {
-        for (const ListPart& p : parts) {
-            for (const NodeChunk& c : p.chunks) {
-                spans_.push_back({c.nodes.data(), c.nodes.data() + c.nodes.size(), &c});
-            }
-        }
-        std::sort(spans_.begin(), spans_.end(), [](const ChunkSpan& a, const ChunkSpan& b) {
-            return std::less<>()(a.first, b.first);
-        });
-    }
-    const auto after = std::upper_bound(
-        spans_.begin(), spans_.end(), node,
-        [](const GPSNode* n, const ChunkSpan& s) { return std::less<>()(n, s.first); });
-    const ChunkSpan& s = *(after - 1);
-    return s.chunk->lines[static_cast<std::size_t>(node - s.first)];
-}
-
 std::string refusal(std::string_view line, bool first, E_DOG_DATA& data) {
     if (line.empty()) {
         return "empty line";

@@ -72,16 +72,6 @@ struct CameraList {
     void link();
     // Calls `f(node, line)` for every camera in list order.
     void each(const std::function<void(const GPSNode&, std::uint64_t)>& f) const;
-    // The list line of a node of this list.
-    [[nodiscard]] std::uint64_t line_of(const GPSNode* node) const;
-
-private:
-    struct ChunkSpan {
-        const GPSNode* first;
-        const GPSNode* end;
-        const NodeChunk* chunk;
-    };
-    mutable std::vector<ChunkSpan> spans_;  // by address, made on first use
 };
 
 // Why a line cannot be taken as one camera ("header line", "missing fields

@@ -95,32 +95,43 @@ struct SharedPosition {
     const char* reason;
 };
 
-// The groups of cameras at one position, found in the sorted list: cameras
-// at one position have one code, so each group lies in one run of equal
-// codes. Kept: the groups of each reason with the first lines (the first
-// few, or all with `all`), every group counted.
+// The groups of cameras at one position. Two passes over the cameras in
+// list order (memory order), reading only their data, so that they can run
+// while the module's sort relinks the nodes: the first marks in a bitmap of
+// position hashes (2 bytes a camera) the hashes met twice, the second takes
+// the cameras of those hashes, a few percent of the list and all the
+// shared ones, to be grouped. Kept: the groups of each reason with the
+// first lines (the first few, or all with `all`); every group counted.
 class SharedPositions {
 public:
     explicit SharedPositions(bool all) : findings_(all) {}
 
     void find(const CameraList& cameras) {
-        std::vector<Entry> run;
-        for (const GPSNode* n = cameras.head.link; n != nullptr;) {
-            run.clear();
-            const GPSNode* m = n;
-            for (; m != nullptr &&
-                   std::memcmp(m->data.encode_str, n->data.encode_str, e_dog::kCodeBytes) == 0;
-                 m = m->link) {
-                run.push_back({bits_of(m->data), 0, m});
-            }
-            if (run.size() > 1) {
-                for (Entry& e : run) {
-                    e.line = cameras.line_of(e.node);
-                }
-                group(run);
-            }
-            n = m;
+        unsigned bits = 10;
+        while ((std::uint64_t{1} << bits) < cameras.count() * 16) {
+            ++bits;
         }
+        const auto slot = [bits](const E_DOG_DATA& d) {
+            const PositionBits p = bits_of(d);
+            return ((p.lat * 0x9E3779B97F4A7C15ULL) ^ p.lng) * 0xC2B2AE3D27D4EB4FULL >> (64 - bits);
+        };
+        std::vector<bool> seen(std::size_t{1} << bits);
+        std::vector<bool> twice(std::size_t{1} << bits);
+        cameras.each([&](const GPSNode& n, std::uint64_t /*line*/) {
+            const auto h = slot(n.data);
+            if (seen[h]) {
+                twice[h] = true;
+            }
+            seen[h] = true;
+        });
+        seen = {};
+        std::vector<Entry> candidates;
+        cameras.each([&](const GPSNode& n, std::uint64_t line) {
+            if (twice[slot(n.data)]) {
+                candidates.push_back({bits_of(n.data), line, &n});
+            }
+        });
+        group(candidates);
     }
 
     // Prints the groups kept in the order of their first lines, then the
@@ -231,14 +242,10 @@ Findings report_refusals(const CameraList& cameras, const std::string& list, boo
 }
 
 // Sorts the cameras with the module's sort and writes them with its writer;
-// meanwhile a second thread finds the shared positions in the sorted list
-// (both only read the nodes).
+// meanwhile a second thread finds the shared positions (it reads only the
+// nodes' data, the sort writes only their links).
 void sort_and_write(CameraList& cameras, const BuildOptions& o, const std::string& target,
                     Progress& progress, SharedPositions& shared) {
-    progress.stage("sorting");
-    cameras.link();
-    e_dog_quick_sort(&cameras.head, nullptr);
-    progress.stage("writing");
     std::uint64_t written = 0;
     e_dog::WriteResult result{};
     int cause = 0;
@@ -251,6 +258,10 @@ void sort_and_write(CameraList& cameras, const BuildOptions& o, const std::strin
                 failed = std::current_exception();
             }
         });
+        progress.stage("sorting");
+        cameras.link();
+        e_dog_quick_sort(&cameras.head, nullptr);
+        progress.stage("writing");
         errno = 0;
         result = e_dog::write_records(cameras.head.link, target.c_str(), written);
         cause = errno;
