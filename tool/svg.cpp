@@ -14,6 +14,7 @@
 
 #include "edog/datafile/atomic_file.h"
 #include "geo/distance.h"
+#include "tool/svg_marks.h"
 #include "tool/tool.h"
 #include "warner/e_dog_warn.h"
 
@@ -28,16 +29,12 @@ constexpr double kMargin = 40.0;
 constexpr double kLegendBand = 70.0;  // below the drawing
 constexpr double kArrowEvery = 90.0;  // picture units of track between arrows
 constexpr double kCell = 8.0;         // event marks: one per cell of this size
-constexpr double kFacing = 18.0;      // length of a camera's direction line
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kDegToRad = kPi / 180.0;
-constexpr double kMetresPerDegree = e_dog::kEarthRadiusM * kDegToRad;
-constexpr const char* kTrackColour = "#1f5fbf";
+constexpr double kMetresPerDegree = e_dog::kEarthRadiusM * svg::kDegToRad;
 
-struct Point {
-    double x;
-    double y;
-};
+using svg::arrow_head;
+using svg::kDegToRad;
+using svg::kTrackColour;
+using svg::Point;
 
 // Longitude and latitude to picture coordinates: longitude shrunk by the
 // cosine of the middle latitude, so that short distances keep their shape;
@@ -102,28 +99,6 @@ double scale_bar_metres(double per_metre, double width) {
     return power;
 }
 
-const char* event_colour(int kind) {
-    switch (kind) {
-    case EDOG_WARN_WARN:
-        return "#e67e00";
-    case EDOG_WARN_OVERSPEED:
-        return "#c00000";
-    default:
-        return "#2a8a2a";
-    }
-}
-
-// A filled triangle at `tip` pointing along `deg` (0 up, 90 right).
-void arrow_head(std::ostringstream& s, Point tip, double deg, double size, const char* colour) {
-    const double a = deg * kDegToRad;
-    const double dx = std::sin(a);
-    const double dy = -std::cos(a);
-    const Point back{tip.x - dx * size, tip.y - dy * size};
-    s << "<polygon fill=\"" << colour << "\" points=\"" << tip.x << ',' << tip.y << ' '
-      << back.x - dy * size / 2 << ',' << back.y + dx * size / 2 << ' ' << back.x + dy * size / 2
-      << ',' << back.y - dx * size / 2 << "\"/>\n";
-}
-
 // The track with arrows along it every kArrowEvery picture units.
 void draw_track(std::ostringstream& s, const std::vector<Point>& track) {
     s << "<polyline fill=\"none\" stroke=\"" << kTrackColour << "\" stroke-width=\"2\" points=\"";
@@ -143,24 +118,6 @@ void draw_track(std::ostringstream& s, const std::vector<Point>& track) {
     }
 }
 
-void draw_camera(std::ostringstream& s, const DrawnCamera& c, Point at) {
-    if (c.dirtype == 1 || c.dirtype == 2) {
-        const double a = c.direction * kDegToRad;
-        const Point tip{at.x + std::sin(a) * kFacing, at.y - std::cos(a) * kFacing};
-        const Point tail =
-            c.dirtype == 2 ? Point{at.x - std::sin(a) * kFacing, at.y + std::cos(a) * kFacing} : at;
-        s << "<line x1=\"" << tail.x << "\" y1=\"" << tail.y << "\" x2=\"" << tip.x << "\" y2=\""
-          << tip.y << "\" stroke=\"black\" stroke-width=\"1.5\"/>\n";
-        arrow_head(s, tip, c.direction, 7.0, "black");
-        if (c.dirtype == 2) {
-            arrow_head(s, tail, c.direction + 180.0, 7.0, "black");
-        }
-    }
-    s << "<circle cx=\"" << at.x << "\" cy=\"" << at.y << "\" r=\"" << (c.warned ? 6 : 4)
-      << "\" fill=\"" << (c.warned ? "#c00000" : "#999999") << "\" stroke=\"black\"/>\n";
-    s << "<text x=\"" << at.x + 8 << "\" y=\"" << at.y - 8 << "\">" << c.idex << "</text>\n";
-}
-
 // Each event's mark in a cell of its own: at the fix, or the first free
 // cell to the right of it, joined to the fix by a thin line.
 void draw_events(std::ostringstream& s, const Drive& drive, const Projection& proj) {
@@ -178,50 +135,8 @@ void draw_events(std::ostringstream& s, const Drive& drive, const Projection& pr
               << mark.y << "\" stroke=\"#555555\" stroke-width=\"0.5\"/>\n";
         }
         s << "<rect class=\"event\" x=\"" << mark.x - 3.5 << "\" y=\"" << mark.y - 3.5
-          << "\" width=\"7\" height=\"7\" fill=\"" << event_colour(e.kind)
+          << "\" width=\"7\" height=\"7\" fill=\"" << svg::event_colour(e.kind)
           << "\" stroke=\"black\" stroke-width=\"0.5\"/>\n";
-    }
-}
-
-// Start and end of the track, labelled.
-void draw_ends(std::ostringstream& s, Point start, Point end) {
-    s << "<circle cx=\"" << start.x << "\" cy=\"" << start.y
-      << "\" r=\"7\" fill=\"#2a8a2a\" stroke=\"black\"/>\n";
-    s << "<text x=\"" << start.x + 9 << "\" y=\"" << start.y + 14 << "\">start</text>\n";
-    s << "<rect x=\"" << end.x - 6 << "\" y=\"" << end.y - 6
-      << "\" width=\"12\" height=\"12\" fill=\"black\"/>\n";
-    s << "<text x=\"" << end.x + 9 << "\" y=\"" << end.y + 14 << "\">end</text>\n";
-}
-
-// The legend: a sample of every mark with its meaning, two rows.
-void draw_legend(std::ostringstream& s, double top) {
-    const double row1 = top + 20.0;
-    const double row2 = top + 44.0;
-    s << "<line x1=\"20\" y1=\"" << row1 << "\" x2=\"44\" y2=\"" << row1 << "\" stroke=\""
-      << kTrackColour << "\" stroke-width=\"2\"/>\n";
-    arrow_head(s, {44, row1}, 90.0, 9.0, kTrackColour);
-    s << "<text x=\"50\" y=\"" << row1 + 4 << "\">track, direction of travel</text>\n";
-    s << "<circle cx=\"210\" cy=\"" << row1 << "\" r=\"7\" fill=\"#2a8a2a\" stroke=\"black\"/>\n";
-    s << "<text x=\"222\" y=\"" << row1 + 4 << "\">start</text>\n";
-    s << "<rect x=\"264\" y=\"" << row1 - 6 << "\" width=\"12\" height=\"12\" fill=\"black\"/>\n";
-    s << "<text x=\"282\" y=\"" << row1 + 4 << "\">end</text>\n";
-    s << "<circle cx=\"330\" cy=\"" << row1 << "\" r=\"4\" fill=\"#999999\" stroke=\"black\"/>\n";
-    s << "<text x=\"340\" y=\"" << row1 + 4 << "\">camera</text>\n";
-    s << "<circle cx=\"400\" cy=\"" << row1 << "\" r=\"6\" fill=\"#c00000\" stroke=\"black\"/>\n";
-    s << "<text x=\"410\" y=\"" << row1 + 4 << "\">warned camera</text>\n";
-    s << "<line x1=\"510\" y1=\"" << row1 << "\" x2=\"528\" y2=\"" << row1
-      << "\" stroke=\"black\" stroke-width=\"1.5\"/>\n";
-    arrow_head(s, {528, row1}, 90.0, 7.0, "black");
-    s << "<text x=\"534\" y=\"" << row1 + 4 << "\">travel it watches</text>\n";
-    const std::pair<int, const char*> events[] = {{EDOG_WARN_WARN, "warning"},
-                                                  {EDOG_WARN_OVERSPEED, "over-speed"},
-                                                  {EDOG_WARN_PASSED, "passed"}};
-    double x = 20.0;
-    for (const auto& [kind, name] : events) {
-        s << "<rect x=\"" << x << "\" y=\"" << row2 - 3.5 << "\" width=\"7\" height=\"7\" fill=\""
-          << event_colour(kind) << "\" stroke=\"black\" stroke-width=\"0.5\"/>\n";
-        s << "<text x=\"" << x + 12 << "\" y=\"" << row2 + 4 << "\">" << name << "</text>\n";
-        x += 100.0;
     }
 }
 
@@ -271,16 +186,16 @@ std::string drive_svg(const Drive& drive) {
     }
     draw_track(s, track);
     for (const DrawnCamera& c : drive.cameras) {
-        draw_camera(s, c, proj.at(c.at));
+        svg::draw_camera(s, c, proj.at(c.at));
     }
     if (!track.empty()) {
-        draw_ends(s, track.front(), proj.at(drive.end()));
+        svg::draw_ends(s, track.front(), proj.at(drive.end()));
     }
     draw_events(s, drive, proj);
     const double top = proj.drawing_height();
     s << "<line x1=\"0\" y1=\"" << top << "\" x2=\"" << proj.width() << "\" y2=\"" << top
       << "\" stroke=\"#cccccc\"/>\n";
-    draw_legend(s, top);
+    svg::draw_legend(s, top);
     const double metres = scale_bar_metres(proj.per_metre(), proj.width());
     const double bar = metres * proj.per_metre();
     const double x = proj.width() - 20.0 - bar;
