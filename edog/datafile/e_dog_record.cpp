@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "edog/datafile/data_file_layout.h"
+#include "edog/datafile/little_endian.h"
 
 namespace e_dog {
 
@@ -22,50 +23,12 @@ static_assert(kOffCode + kCodeBytes <= kRecordSize && kRecordSize == 56);
 static_assert(sizeof(E_DOG_DATA::encode_str) == kCodeBytes);
 static_assert(sizeof(double) == 8 && std::numeric_limits<double>::is_iec559);
 
-namespace {
-
-void put_u32(unsigned char* out, std::uint32_t v) {
-    for (std::size_t i = 0; i < 4; ++i) {
-        out[i] = static_cast<unsigned char>(v >> (8 * i));
-    }
-}
-
-void put_u64(unsigned char* out, std::uint64_t v) {
-    for (std::size_t i = 0; i < 8; ++i) {
-        out[i] = static_cast<unsigned char>(v >> (8 * i));
-    }
-}
-
-std::uint32_t get_u32(const unsigned char* in) {
-    std::uint32_t v = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        v |= static_cast<std::uint32_t>(in[i]) << (8 * i);
-    }
-    return v;
-}
-
-std::uint64_t get_u64(const unsigned char* in) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < 8; ++i) {
-        v |= static_cast<std::uint64_t>(in[i]) << (8 * i);
-    }
-    return v;
-}
-
-void put_i32(unsigned char* out, std::int32_t v) {
-    put_u32(out, static_cast<std::uint32_t>(v));
-}
-std::int32_t get_i32(const unsigned char* in) {
-    return static_cast<std::int32_t>(get_u32(in));
-}
-void put_f64(unsigned char* out, double v) {
-    put_u64(out, std::bit_cast<std::uint64_t>(v));
-}
-double get_f64(const unsigned char* in) {
-    return std::bit_cast<double>(get_u64(in));
-}
-
-}  // namespace
+using le::get_f64;
+using le::get_i32;
+using le::get_u32;
+using le::put_f64;
+using le::put_i32;
+using le::put_u32;
 
 RecordBytes encode_record(const E_DOG_DATA& rec) {
     RecordBytes out{};
