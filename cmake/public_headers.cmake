@@ -3,6 +3,7 @@
 set(EDOG_PUBLIC_HEADERS
   edog/e_dog_source_date.h
   edog/e_dog_db.h
+  edog/e_dog_zones.h
   warner/e_dog_warn.h
   geo/geohash.h
   geo/distance.h

@@ -12,12 +12,15 @@
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "edog/builder/list_build.h"
+#include "edog/datafile/atomic_file.h"
 #include "edog/datafile/open_file.h"
+#include "edog/datafile/zone_file.h"
 #include "tool/camera_list.h"
 #include "tool/commands.h"
 #include "tool/file_kind.h"
@@ -25,6 +28,7 @@
 #include "tool/output.h"
 #include "tool/progress.h"
 #include "tool/tool.h"
+#include "tool/zone_list.h"
 
 namespace edog_tool {
 
@@ -241,15 +245,59 @@ Findings report_refusals(const CameraList& cameras, const std::string& list, boo
     return refusals;
 }
 
-// Sorts the cameras with the module's sort and writes them with its writer;
-// meanwhile a second thread finds the shared positions (it reads only the
-// nodes' data, the sort writes only their links).
+// Prints refused lines of `part` (kept in any order) by line number, the
+// first few of each reason over the list; returns their counts.
+Findings report_zone_refusals(ListPart& part, const std::string& file, bool verbose) {
+    std::sort(part.refused.begin(), part.refused.end(),
+              [](const Refusal& a, const Refusal& b) { return a.line < b.line; });
+    CameraList one;
+    one.parts.push_back(std::move(part));
+    Findings f = report_refusals(one, file, verbose);
+    part = std::move(one.parts[0]);
+    return f;
+}
+
+// The zones of `o.zones` placed on the sorted cameras; fails, before the
+// data file is written, when none can be stored.
+std::vector<e_dog::ZoneRecord> zones_for(ZoneList& zones, const BuildOptions& o,
+                                         const CameraList& cameras) {
+    std::vector<e_dog::ZoneRecord> placed = place_zones(zones, cameras.head.link);
+    const Findings refused = report_zone_refusals(zones.refused, o.zones, o.verbose);
+    refused.print_rest(stdout, o.zones, "lines refused");
+    if (placed.empty()) {
+        refused.print_counts(stdout, o.zones, "lines refused");
+        finish_output();
+        throw Failure(o.zones, "no zone to store: all " + std::to_string(refused.total()) +
+                                   " lines were refused; " + o.output + " was left as it was");
+    }
+    std::printf("%s: %zu zones, %llu lines refused\n", o.zones.c_str(), placed.size(),
+                static_cast<unsigned long long>(refused.total()));
+    return placed;
+}
+
+void write_zones(const std::vector<e_dog::ZoneRecord>& zones, std::uint64_t records,
+                 const std::string& target, const std::string& named) {
+    const std::string bytes = e_dog::encode_zones(zones, e_dog::DataFileLayout::bytes(records));
+    errno = 0;
+    e_dog::AtomicFile out(target);
+    if (!out.ok() || std::fwrite(bytes.data(), 1, bytes.size(), out.stream()) != bytes.size() ||
+        !out.commit()) {
+        throw Failure(named, std::string("cannot be written: ") + std::strerror(errno) +
+                                 "; the data file was written without its zones");
+    }
+}
+
+// Sorts the cameras with the module's sort, places the zones, and writes the
+// data file with the module's writer, then the zones file; meanwhile a
+// second thread finds the shared positions (it reads only the nodes' data,
+// the sort writes only their links).
 void sort_and_write(CameraList& cameras, const BuildOptions& o, const std::string& target,
-                    Progress& progress, SharedPositions& shared) {
+                    Progress& progress, SharedPositions& shared, ZoneList* zones) {
     std::uint64_t written = 0;
     e_dog::WriteResult result{};
     int cause = 0;
     std::exception_ptr failed;
+    std::vector<e_dog::ZoneRecord> placed;
     {
         const std::jthread finder([&] {
             try {
@@ -261,6 +309,10 @@ void sort_and_write(CameraList& cameras, const BuildOptions& o, const std::strin
         progress.stage("sorting");
         cameras.link();
         e_dog_quick_sort(&cameras.head, nullptr);
+        if (zones != nullptr) {
+            progress.done();
+            placed = zones_for(*zones, o, cameras);
+        }
         progress.stage("writing");
         errno = 0;
         result = e_dog::write_records(cameras.head.link, target.c_str(), written);
@@ -277,14 +329,29 @@ void sort_and_write(CameraList& cameras, const BuildOptions& o, const std::strin
     if (failed) {
         std::rethrow_exception(failed);
     }
+    if (zones != nullptr) {
+        write_zones(placed, written, e_dog::zones_path(target), e_dog::zones_path(o.output));
+    }
 }
 
 }  // namespace
 
 int run_build(const BuildOptions& o) {
-    const std::string target = checked_output(o.output, {o.list});
+    const std::vector<std::string> inputs = o.zones.empty()
+                                                ? std::vector<std::string>{o.list}
+                                                : std::vector<std::string>{o.list, o.zones};
+    const std::string target = checked_output(o.output, inputs);
+    if (!o.zones.empty()) {
+        (void)checked_output(e_dog::zones_path(o.output), inputs);
+    }
     const InputFile in = open_input(o.list);
-    expect_text(in, false);
+    expect_text(in, TextInput::kCameraList);
+    std::optional<ZoneList> zones;
+    if (!o.zones.empty()) {
+        const InputFile zin = open_input(o.zones);
+        expect_text(zin, TextInput::kZonesList);
+        zones = read_zone_list(zin, o.verbose);
+    }
     Progress progress(o.quiet, in.size);
     CameraList cameras =
         o.compat ? read_compat(o.list, o.verbose, progress)
@@ -304,7 +371,7 @@ int run_build(const BuildOptions& o) {
         throw Failure(o.list, "more than 2147483647 cameras; record numbers are 32-bit");
     }
     SharedPositions shared(o.verbose);
-    sort_and_write(cameras, o, target, progress, shared);
+    sort_and_write(cameras, o, target, progress, shared, zones ? &*zones : nullptr);
     const std::uint64_t at_shared = shared.print(o.list);
     std::printf("%s: %llu cameras written, %llu lines refused, %llu cameras at a shared position\n",
                 o.output.c_str(), static_cast<unsigned long long>(taken),

@@ -155,8 +155,9 @@ int run_diff(const std::string& old_file, const std::string& new_file) {
     }
     std::printf("%llu added, %llu removed, %llu changed\n", static_cast<unsigned long long>(added),
                 static_cast<unsigned long long>(removed), static_cast<unsigned long long>(changed));
+    const std::uint64_t zones = print_zone_changes(before, after);
     finish_output();
-    return added + removed + changed == 0 ? 0 : 1;
+    return added + removed + changed + zones == 0 ? 0 : 1;
 }
 
 }  // namespace edog_tool

@@ -7,10 +7,12 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <set>
 #include <string>
 
 #include "edog/builder/list_build.h"
 #include "edog/datafile/e_dog_record.h"
+#include "edog/datafile/zone_file.h"
 #include "tool/commands.h"
 #include "tool/file_kind.h"
 #include "tool/findings.h"
@@ -126,6 +128,42 @@ E_DOG_DATA check_record(const unsigned char* bytes, std::uint64_t i, const E_DOG
     return r;
 }
 
+// The zones file beside `f`: one the device can use (every zone's cameras
+// the records it names, numbers unique and positive, a limit from 1 to 500
+// km/h, two different cameras), or the problem.
+void check_zones(const RecordReader& f, Report& report) {
+    const e_dog::ZonesLoaded z = zones_of(f);
+    const std::string name = e_dog::zones_path(f.path());
+    if (z.state == EDOG_ZONES_NONE) {
+        return;
+    }
+    if (z.state != EDOG_ZONES_LOADED) {
+        report.count_problem();
+        std::printf("%s: %s: %s; a device ignores it\n", name.c_str(),
+                    z.state == EDOG_ZONES_STALE ? "stale" : "damaged", z.why.c_str());
+        return;
+    }
+    std::set<INT32> ids;
+    std::uint64_t problems = 0;
+    for (const EDOG_ZONE& zone : z.zones) {
+        std::string what;
+        if (zone.zone_id <= 0 || !ids.insert(zone.zone_id).second) {
+            what = "zone number not positive or repeated";
+        } else if (zone.speed_kmh < 1 || zone.speed_kmh > 500) {
+            what = "limit " + std::to_string(zone.speed_kmh) + " km/h is not from 1 to 500";
+        } else if (zone.entry_record == zone.exit_record) {
+            what = "entry and exit are the same record";
+        }
+        if (!what.empty()) {
+            ++problems;
+            report.count_problem();
+            std::printf("%s: zone %d: %s\n", name.c_str(), zone.zone_id, what.c_str());
+        }
+    }
+    std::printf("%s: %zu zones, %llu problems\n", name.c_str(), z.zones.size(),
+                static_cast<unsigned long long>(problems));
+}
+
 // How often each value of a field occurs: the first kMaxValues values met
 // counted one by one, the rest together, so that memory stays bounded.
 class ValueCounts {
@@ -194,6 +232,7 @@ int run_verify(const VerifyOptions& o) {
     }
     progress.done();
     report.print_rest();
+    check_zones(f, report);
     std::printf("%s: %llu records, %llu problems, %llu warnings: %s\n", file.c_str(),
                 static_cast<unsigned long long>(f.records()),
                 static_cast<unsigned long long>(report.problems()),
@@ -247,6 +286,13 @@ int run_info(const std::string& file) {
     types.print("Type");
     dirtypes.print("DirType");
     speeds.print("Speed");
+    const e_dog::ZonesLoaded z = zones_of(f);
+    if (z.state == EDOG_ZONES_LOADED) {
+        std::printf("zones     %zu (%s)\n", z.zones.size(), e_dog::zones_path(file).c_str());
+    } else if (z.state != EDOG_ZONES_NONE) {
+        std::printf("zones     none: %s is %s (%s)\n", e_dog::zones_path(file).c_str(),
+                    z.state == EDOG_ZONES_STALE ? "stale" : "damaged", z.why.c_str());
+    }
     finish_output();
     return 0;
 }

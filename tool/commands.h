@@ -7,6 +7,7 @@
 #ifndef TOOL_COMMANDS_H
 #define TOOL_COMMANDS_H
 
+#include <cstdint>
 #include <string>
 
 #include "warner/e_dog_warn.h"
@@ -19,6 +20,7 @@ struct BuildOptions {
     bool compat = false;   // read the list exactly as the device's build does
     bool quiet = false;    // no progress bar
     bool verbose = false;  // every refused line and shared position
+    std::string zones;     // a zones list to store beside the output, or none
 };
 int run_build(const BuildOptions& o);
 
@@ -42,8 +44,14 @@ int run_lookup(const LookupOptions& o);
 
 enum class DumpFormat { kList, kCsv, kGeoJson };
 int run_dump(const std::string& file, DumpFormat format);
+// The zones stored beside the data file, in `format` (kList: the zones list).
+int run_dump_zones(const std::string& file, DumpFormat format);
 
 int run_diff(const std::string& old_file, const std::string& new_file);
+class RecordReader;
+// diff's lines for the zones beside two data files; answers the number of
+// zones added, removed and changed.
+std::uint64_t print_zone_changes(const RecordReader& before, const RecordReader& after);
 
 struct FixesOptions {
     std::string log;

@@ -161,8 +161,11 @@ void expect_data_file(const RecordReader& f, DataCheck check) {
     }
 }
 
-void expect_text(const InputFile& in, bool log) {
-    const char* expected = log ? kExpectLog : kExpectList;
+void expect_text(const InputFile& in, TextInput kind) {
+    const bool log = kind == TextInput::kLog;
+    const char* expected = log                              ? kExpectLog
+                           : kind == TextInput::kCameraList ? kExpectList
+                                                            : kExpectZones;
     if (in.size == 0) {
         refuse_kind(in, expected);
     }
@@ -170,9 +173,10 @@ void expect_text(const InputFile& in, bool log) {
     if (binary(head)) {
         refuse_kind(in, expected);
     }
-    const std::string_view kind = text_kind(first_line(head), head);
-    const bool other_format = kind == "a GPX file" || kind == "XML" || kind == "JSON";
-    if (other_format || (log && kind == "a camera list") || (!log && kind == "an NMEA log")) {
+    const std::string_view seen = text_kind(first_line(head), head);
+    const bool other_format = seen == "a GPX file" || seen == "XML" || seen == "JSON";
+    if (other_format || (log && seen == "a camera list") || (!log && seen == "an NMEA log") ||
+        (kind == TextInput::kZonesList && seen == "a camera list")) {
         refuse_kind(in, expected);
     }
 }

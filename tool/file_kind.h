@@ -37,11 +37,12 @@ enum class DataCheck {
 // through it (at most 64, the first and the last among them).
 void expect_data_file(const RecordReader& f, DataCheck check);
 
-// Checks that `in` is text that could be an NMEA log (`log`) or a camera
-// list (!`log`): not empty, not binary, not a data file, not another
-// format's text. Whether a sentence or a camera is in it is known only once
-// it is read.
-void expect_text(const InputFile& in, bool log);
+// Checks that `in` is text that could be the input `kind`: not empty, not
+// binary, not a data file, not another format's text (nor a log given as a
+// list, or a list as a log). Whether a sentence, a camera or a zone is in it
+// is known only once it is read.
+enum class TextInput { kLog, kCameraList, kZonesList };
+void expect_text(const InputFile& in, TextInput kind);
 
 // What a command expects, for refuse_kind().
 inline constexpr const char* kExpectDataFile = "a data file of 56-byte records with Geohash codes";
@@ -49,6 +50,8 @@ inline constexpr const char* kExpectLog =
     "an NMEA log (lines of $..RMC, $..GGA and other sentences)";
 inline constexpr const char* kExpectList =
     "a camera list (Idex,longitude,latitude,Type,Speed,DirType,Direction per line)";
+inline constexpr const char* kExpectZones =
+    "a zones list (ZoneId,EntryIdex,ExitIdex[,Speed] per line)";
 
 }  // namespace edog_tool
 

@@ -80,6 +80,9 @@ Command add_build(CLI::App& app) {
                     "DirType,Direction per line)")
         ->required();
     cmd->add_option("-o,--output", o->output, "Data file to write")->required();
+    cmd->add_option("--zones", o->zones,
+                    "Zones list (ZoneId,EntryIdex,ExitIdex[,Speed] per line) to store beside the "
+                    "data file, as FILE.zones");
     cmd->add_flag("--compat", o->compat,
                   "Read the list exactly as the device's build does (no line refused)");
     cmd->add_flag("-q,--quiet", o->quiet, "No progress line");
@@ -135,10 +138,15 @@ Command add_dump(CLI::App& app) {
     cmd->add_option("-f,--format", *format, "list, csv or geojson")
         ->capture_default_str()
         ->check(CLI::IsMember({"list", "csv", "geojson"}));
-    return {cmd, [file, format] {
-                return run_dump(*file, *format == "csv"       ? DumpFormat::kCsv
-                                       : *format == "geojson" ? DumpFormat::kGeoJson
-                                                              : DumpFormat::kList);
+    auto zones = std::make_shared<bool>(false);
+    cmd->add_flag("--zones", *zones,
+                  "The zones stored beside the file instead (list: the zones list; geojson: "
+                  "LineStrings)");
+    return {cmd, [file, format, zones] {
+                const DumpFormat f = *format == "csv"       ? DumpFormat::kCsv
+                                     : *format == "geojson" ? DumpFormat::kGeoJson
+                                                            : DumpFormat::kList;
+                return *zones ? run_dump_zones(*file, f) : run_dump(*file, f);
             }};
 }
 

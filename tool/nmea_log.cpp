@@ -19,7 +19,7 @@ constexpr long long kMsPerDay = 86'400'000;
 LogCounts read_log(const std::string& path, bool all_refusals,
                    const std::function<void(const NMEA_EPOCH&, std::uint64_t)>& on_fix) {
     const InputFile in = open_input(path);
-    expect_text(in, true);
+    expect_text(in, TextInput::kLog);
     LineReader reader(in, 0, in.size);
     NMEA_EPOCH_READER epochs;
     nmea_epoch_init(&epochs);

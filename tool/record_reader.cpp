@@ -38,4 +38,14 @@ E_DOG_DATA RecordReader::at(std::uint64_t i) const {
     return e_dog::decode_record(bytes);
 }
 
+e_dog::ZonesLoaded zones_of(const RecordReader& f) {
+    return e_dog::load_zones(f.path(), f.size(), [&f](std::uint32_t i, E_DOG_DATA& out) {
+        if (i >= f.records()) {
+            return false;
+        }
+        out = f.at(i);
+        return true;
+    });
+}
+
 }  // namespace edog_tool

@@ -11,6 +11,7 @@
 #include "edog/datafile/data_file_layout.h"
 #include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_source_date.h"
+#include "edog/search/zones_load.h"
 #include "tool/tool.h"
 
 namespace edog_tool {
@@ -50,6 +51,10 @@ private:
     std::size_t batch_records_ = 0;
     std::uint64_t next_ = 0;  // record number next() hands out next
 };
+
+// The zones stored beside the data file `f` (edog/search/zones_load.h),
+// checked against its records.
+e_dog::ZonesLoaded zones_of(const RecordReader& f);
 
 }  // namespace edog_tool
 

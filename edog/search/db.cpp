@@ -63,6 +63,9 @@ E_DOG_DB* e_dog_db_open(const char* path, int* error) {
         return nullptr;
     }
     E_DOG_DB* db = e_dog::db_adopt(std::move(fd), static_cast<std::uint32_t>(records));
+    if (db != nullptr) {
+        e_dog::db_load_zones(*db, path);
+    }
     fail(error, db != nullptr ? EDOG_DB_OK : EDOG_DB_ERR_MEMORY);
     return db;
 }

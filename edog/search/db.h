@@ -6,15 +6,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "edog/datafile/open_file.h"
 #include "edog/e_dog_db.h"
+#include "edog/e_dog_zones.h"
 #include "edog/search/search_state.h"
 
 struct E_DOG_DB {
     e_dog::UniqueFd fd;
     e_dog::SearchState state;
+    int zones_state = EDOG_ZONES_NONE;
+    std::vector<EDOG_ZONE> zones;
 
     E_DOG_DB(e_dog::UniqueFd file, std::uint32_t records) : fd(std::move(file)) {
         state.attach(fd.get(), records);
@@ -31,6 +36,10 @@ namespace e_dog {
 // A handle over `fd`, open on a data file of `records` whole records (at
 // least one); nullptr when memory runs out. The handle owns the descriptor.
 E_DOG_DB* db_adopt(UniqueFd fd, std::uint32_t records);
+
+// Reads the zones file of `data_path` into `db`: its zones when each one's
+// cameras are records of the file (zones_state tells what became of it).
+void db_load_zones(E_DOG_DB& db, const std::string& data_path);
 
 // Bytes the handle's searches hold beside the file's map: the key array,
 // built on the first search (0 before it or without one).

@@ -2,6 +2,7 @@
  * data file from a list, opens it and looks a camera up, in C. Exits 0 when
  * the answer is the camera expected. */
 #include "edog/e_dog_db.h"
+#include "edog/e_dog_zones.h"
 #include "edog/e_dog_source_date.h"
 #include "edog/edog_version.h"
 #include "geo/distance.h"
