@@ -5,6 +5,7 @@ set(EDOG_PUBLIC_HEADERS
   edog/e_dog_db.h
   edog/e_dog_zones.h
   warner/e_dog_warn.h
+  warner/e_dog_warn_zones.h
   geo/geohash.h
   geo/distance.h
   gps/nmea.h

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <set>
 #include <string>
@@ -17,6 +18,7 @@
 #include "tool/svg.h"
 #include "tool/tool.h"
 #include "warner/e_dog_warn.h"
+#include "warner/e_dog_warn_zones.h"
 
 namespace edog_tool {
 
@@ -173,6 +175,79 @@ void print_event(const EDOG_WARN_EVENT& ev, const NMEA_EPOCH& fix, std::uint64_t
                 c.Speed, ev.speed_kmh);
 }
 
+const char* zone_event_name(int kind) {
+    switch (kind) {
+    case EDOG_ZONE_ENTER:
+        return "zone_enter";
+    case EDOG_ZONE_OVERSPEED:
+        return "zone_overspeed";
+    case EDOG_ZONE_EXIT:
+        return "zone_exit";
+    default:
+        return "zone_left";
+    }
+}
+
+void print_zone_event(const EDOG_ZONE_EVENT& ev, const NMEA_EPOCH& fix, int speed_kmh,
+                      std::uint64_t line_no, bool json) {
+    const double average = std::round(ev.average_kmh * 10.0) / 10.0;
+    if (json) {
+        Json j;
+        j["line"] = line_no;
+        j["utc_s"] = fix.has_time != 0 ? number(fix.utc_s) : Json(nullptr);
+        j["event"] = zone_event_name(ev.kind);
+        j["zone"] = ev.zone_id;
+        j["limit_kmh"] = ev.limit_kmh;
+        j["average_kmh"] = number(average);
+        j["elapsed_s"] = number(ev.elapsed_s);
+        j["driven_m"] = number(ev.driven_m);
+        j["remaining_m"] = number(ev.remaining_m);
+        j["speed_kmh"] = speed_kmh;
+        j["lat"] = number(fix.lat);
+        j["lng"] = number(fix.lng);
+        print_json(j);
+        return;
+    }
+    std::printf(
+        "%s  line %llu  %-14s  zone %d  limit %d  average %.1f km/h  %.1f s  %.0f m "
+        "driven  %.0f m to go\n",
+        clock_text(fix).c_str(), static_cast<unsigned long long>(line_no), zone_event_name(ev.kind),
+        ev.zone_id, ev.limit_kmh, average, ev.elapsed_s, ev.driven_m, ev.remaining_m);
+}
+
+// Seconds of a fix on one time line: its date and time, or without a date
+// its time of day counted on across midnight; NaN without a time.
+class FixClock {
+public:
+    double operator()(const NMEA_EPOCH& f) {
+        if (f.has_time == 0) {
+            return std::numeric_limits<double>::quiet_NaN();
+        }
+        if (f.has_date != 0) {
+            return static_cast<double>(days_from_civil(f.year, f.month, f.day)) * kDay + f.utc_s;
+        }
+        if (f.utc_s + kDay / 2 < last_) {
+            midnights_ += 1.0;
+        }
+        last_ = f.utc_s;
+        return midnights_ * kDay + f.utc_s;
+    }
+
+private:
+    static constexpr double kDay = 86400.0;
+    // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+    static long long days_from_civil(int y, int m, int d) {
+        y -= m <= 2 ? 1 : 0;
+        const long long era = (y >= 0 ? y : y - 399) / 400;
+        const long long yoe = y - era * 400;
+        const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+        const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+        return era * 146097 + doe - 719468;
+    }
+    double last_ = 0.0;
+    double midnights_ = 0.0;
+};
+
 }  // namespace
 
 int run_replay(const ReplayOptions& o) {
@@ -185,13 +260,16 @@ int run_replay(const ReplayOptions& o) {
     (void)e_dog_warn_set_sources(&warner, sources, 1);
     ReplayLog log;
     log.drawing = !svg.empty();
+    FixClock clock;
+    std::uint64_t zone_counts[5] = {};
     (void)read_log(o.log, o.all_refusals, [&](const NMEA_EPOCH& fix, std::uint64_t line_no) {
+        const double time_s = clock(fix);
         GPS_INFO_T info{};
         if (nmea_epoch_fill_gps_info(&fix, &info) != 0) {
             return;  // not valid, or no position
         }
         ++log.fed;
-        (void)e_dog_warn_update(&warner, &info, nullptr, nullptr);
+        (void)e_dog_warn_update_at(&warner, &info, time_s, nullptr, nullptr);
         if (log.drawing) {
             log.drive.add_track_point({fix.lat, fix.lng});
         }
@@ -200,6 +278,11 @@ int run_replay(const ReplayOptions& o) {
         for (int e = 0; e_dog_warn_event(&warner, e, &ev) == 1; ++e) {
             log.note_event(ev, fix);
             print_event(ev, fix, line_no, o.json);
+        }
+        EDOG_ZONE_EVENT zev{};
+        for (int e = 0; e_dog_warn_zone_event(&warner, e, &zev) == 1; ++e) {
+            zone_counts[zev.kind >= 1 && zev.kind <= 4 ? zev.kind : 0] += 1;
+            print_zone_event(zev, fix, info.current_speed, line_no, o.json);
         }
     });
     (void)std::fprintf(summary_stream(o.json),
@@ -210,6 +293,14 @@ int run_replay(const ReplayOptions& o) {
                        static_cast<unsigned long long>(log.counts[EDOG_WARN_OVERSPEED]),
                        static_cast<unsigned long long>(log.counts[EDOG_WARN_PASSED]),
                        log.warned.size());
+    if (e_dog_db_zone_count(db.get()) > 0) {
+        (void)std::fprintf(summary_stream(o.json),
+                           "%s: zones: %llu entered, %llu over-speed, %llu exited, %llu left\n",
+                           o.log.c_str(), static_cast<unsigned long long>(zone_counts[1]),
+                           static_cast<unsigned long long>(zone_counts[2]),
+                           static_cast<unsigned long long>(zone_counts[3]),
+                           static_cast<unsigned long long>(zone_counts[4]));
+    }
     if (!svg.empty()) {
         write_drive_svg(svg, log.drive, o.svg);
     }

@@ -3,13 +3,16 @@
 #include "warner/e_dog_warn.h"
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <new>
 
 #include "edog/datafile/camera_kind.h"
 #include "edog/search/e_dog_answer.h"
+#include "warner/e_dog_warn_zones.h"
 #include "warner/warn_state.h"
 
 namespace e_dog::warn {
@@ -70,6 +73,26 @@ void show(E_DOG_LCD* lcd, const EDOG_WARN_TRACK* shown, double distance_m) {
     }
 }
 
+// Inside a zone, with no point camera to show: the zone on the display,
+// "section 80 km/h: average 76 km/h, 2.3 km to go".
+void show_zone(const State& s, EDOG_ALARM* alarm, E_DOG_LCD* lcd) {
+    EDOG_ZONE_STATUS z{};
+    if (!e_dog::warn::zone_status(s, z)) {
+        return;
+    }
+    if (alarm != nullptr) {
+        (void)std::snprintf(alarm->str, sizeof alarm->str,
+                            "section %d km/h: average %.0f km/h, %.1f km to go", z.limit_kmh,
+                            z.average_kmh, z.remaining_m / 1000.0);
+        alarm->data = s.zone_runs[0].zone.exit;
+    }
+    if (lcd != nullptr && lcd->result != 0) {
+        lcd->result = 0;
+        lcd->limit_speed = z.limit_kmh;
+        lcd->distance_val = static_cast<s32>(z.remaining_m);
+    }
+}
+
 // Entry `i` of the first `count` of `items` into *out: 1, or 0 when there is
 // no such entry.
 template <typename T, std::size_t N>
@@ -114,14 +137,22 @@ int e_dog_warn_set_sources(EDOG_WARNER* w, E_DOG_DB* const* sources, int count) 
     s.track_count = 0;  // record numbers of other files
     s.event_count = 0;
     s.event_next = 0;
+    s.zone_run_count = 0;  // zones of other files
+    s.zone_event_count = 0;
     return 0;
 }
 
 int e_dog_warn_update(EDOG_WARNER* w, const GPS_INFO_T* fix, EDOG_ALARM* alarm, E_DOG_LCD* lcd) {
+    return e_dog_warn_update_at(w, fix, std::numeric_limits<double>::quiet_NaN(), alarm, lcd);
+}
+
+int e_dog_warn_update_at(EDOG_WARNER* w, const GPS_INFO_T* fix, double time_s, EDOG_ALARM* alarm,
+                         E_DOG_LCD* lcd) {
     namespace warn = e_dog::warn;
     State& s = warn::state_of(w);
     s.event_count = 0;
     s.event_next = 0;
+    s.zone_event_count = 0;
     if (fix == nullptr) {
         return EDOG_WARN_NONE;
     }
@@ -146,8 +177,13 @@ int e_dog_warn_update(EDOG_WARNER* w, const GPS_INFO_T* fix, EDOG_ALARM* alarm, 
             shown_m = seen[i].hit.distance_m;
         }
     }
+    warn::follow_zones(s, m, time_s);
     show(lcd, shown, shown_m);
-    return e_dog_warn_next(w, alarm);
+    const int first = e_dog_warn_next(w, alarm);
+    if (first == EDOG_WARN_NONE) {
+        show_zone(s, alarm, lcd);
+    }
+    return first;
 }
 
 int e_dog_warn_next(EDOG_WARNER* w, EDOG_ALARM* alarm) {
@@ -176,4 +212,22 @@ int e_dog_warn_track_count(const EDOG_WARNER* w) {
 int e_dog_warn_track(const EDOG_WARNER* w, int i, EDOG_WARN_TRACK* out) {
     const State& s = e_dog::warn::state_of(w);
     return copy_out(s.tracks, s.track_count, i, out);
+}
+
+int e_dog_warn_zone_event_count(const EDOG_WARNER* w) {
+    return static_cast<int>(e_dog::warn::state_of(w).zone_event_count);
+}
+
+int e_dog_warn_zone_event(const EDOG_WARNER* w, int i, EDOG_ZONE_EVENT* out) {
+    const State& s = e_dog::warn::state_of(w);
+    return copy_out(s.zone_events, s.zone_event_count, i, out);
+}
+
+int e_dog_warn_zone_status(const EDOG_WARNER* w, EDOG_ZONE_STATUS* out) {
+    EDOG_ZONE_STATUS z{};
+    if (out == nullptr || !e_dog::warn::zone_status(e_dog::warn::state_of(w), z)) {
+        return 0;
+    }
+    *out = z;
+    return 1;
 }

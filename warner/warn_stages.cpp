@@ -26,32 +26,6 @@ double to_rad(double deg) {
     return deg * kFormulaPi / 180.0;
 }
 
-// Initial bearing from (lat1, lng1) to (lat2, lng2), degrees from north.
-double bearing_deg(double lat1, double lng1, double lat2, double lng2) {
-    const double p1 = to_rad(lat1);
-    const double p2 = to_rad(lat2);
-    const double dl = to_rad(lng2 - lng1);
-    const double y = std::sin(dl) * std::cos(p2);
-    const double x = std::cos(p1) * std::sin(p2) - std::sin(p1) * std::cos(p2) * std::cos(dl);
-    return std::atan2(y, x) * 180.0 / kFormulaPi;
-}
-
-// The angle between two directions, 0 to 180 degrees.
-double angle_between(double a, double b) {
-    return std::fabs(std::remainder(a - b, kFullCircle));
-}
-
-// Whether the camera watches traffic going `course`.
-bool faces(const E_DOG_DATA& cam, double course, double tolerance) {
-    if (!directed(cam.DirType, cam.Direction)) {
-        return true;
-    }
-    const double dir = cam.Direction;
-    return angle_between(course, dir) <= tolerance ||
-           (cam.DirType == value(DirType::kBothWays) &&
-            angle_between(course, dir + 180.0) <= tolerance);
-}
-
 // Whether the warner warns of cameras of this DirType at all.
 bool warnable(const EDOG_WARN_CONFIG& cfg, std::int32_t dirtype) {
     return qualifies(dirtype) ||
@@ -142,6 +116,29 @@ DirTypes warnable_types(const EDOG_WARN_CONFIG& cfg) {
 }
 
 }  // namespace
+
+double bearing_deg(double lat1, double lng1, double lat2, double lng2) {
+    const double p1 = to_rad(lat1);
+    const double p2 = to_rad(lat2);
+    const double dl = to_rad(lng2 - lng1);
+    const double y = std::sin(dl) * std::cos(p2);
+    const double x = std::cos(p1) * std::sin(p2) - std::sin(p1) * std::cos(p2) * std::cos(dl);
+    return std::atan2(y, x) * 180.0 / kFormulaPi;
+}
+
+double angle_between(double a, double b) {
+    return std::fabs(std::remainder(a - b, kFullCircle));
+}
+
+bool faces(const E_DOG_DATA& cam, double course, double tolerance) {
+    if (!directed(cam.DirType, cam.Direction)) {
+        return true;
+    }
+    const double dir = cam.Direction;
+    return angle_between(course, dir) <= tolerance ||
+           (cam.DirType == value(DirType::kBothWays) &&
+            angle_between(course, dir + 180.0) <= tolerance);
+}
 
 Motion motion_of(const EDOG_WARN_CONFIG& cfg, const GPS_INFO_T& fix) {
     const int speed = fix.current_speed;

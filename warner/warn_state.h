@@ -11,6 +11,7 @@
 #include "edog/e_dog_db.h"
 #include "edog/e_dog_source_date.h"
 #include "warner/e_dog_warn.h"
+#include "warner/e_dog_warn_zones.h"
 
 namespace e_dog::warn {
 
@@ -26,6 +27,31 @@ static_assert(kMaxEvents >= kMaxTracks + 2 * kMaxTracks, "every event of a fix h
 // Cameras of one rule this close together are one camera, announced once.
 inline constexpr double kSamePlaceM = 5.0;
 
+// A zone being driven (warner/e_dog_warn_zones.h).
+struct ZoneRun {
+    EDOG_ZONE zone;
+    INT32 source;
+    double enter_time;    // when the entry camera was passed
+    double driven_m;      // since then
+    double closest_m;     // least straight line to the exit camera so far
+    double closest_time;  // when it was reached
+    bool overspeed_armed;
+};
+inline constexpr std::size_t kMaxZoneRuns = 4;
+inline constexpr std::size_t kMaxZoneEvents = EDOG_WARN_MAX_ZONE_EVENTS;
+// Each zone driven brings at most one event a fix, and at most as many are
+// entered as there is room for.
+static_assert(kMaxZoneEvents >= 2 * kMaxZoneRuns, "every zone event of a fix has room");
+
+// The fix before, for the zones.
+struct LastFix {
+    bool known = false;
+    double lat = 0.0;
+    double lng = 0.0;
+    double time = 0.0;
+    int speed_kmh = -1;
+};
+
 struct State {
     EDOG_WARN_CONFIG config{};
     std::array<E_DOG_DB*, kMaxSources> sources{};
@@ -35,6 +61,11 @@ struct State {
     std::array<EDOG_WARN_EVENT, kMaxEvents> events{};
     std::size_t event_count = 0;
     std::size_t event_next = 0;  // the next one e_dog_warn_next hands over
+    std::array<ZoneRun, kMaxZoneRuns> zone_runs{};
+    std::size_t zone_run_count = 0;
+    std::array<EDOG_ZONE_EVENT, kMaxZoneEvents> zone_events{};
+    std::size_t zone_event_count = 0;
+    LastFix last_fix;
 };
 static_assert(sizeof(State) <= EDOG_WARNER_BYTES, "the published storage must hold the state");
 static_assert(alignof(State) <= alignof(EDOG_WARNER), "the published storage must align it");
@@ -49,6 +80,14 @@ struct Sighting {
     INT32 source;
 };
 using Sightings = std::array<Sighting, kMaxTracks>;
+
+// Initial bearing from (lat1, lng1) to (lat2, lng2), degrees from north.
+double bearing_deg(double lat1, double lng1, double lat2, double lng2);
+// The angle between two directions, 0 to 180 degrees.
+double angle_between(double a, double b);
+// Whether the camera watches traffic going `course` (its DirType and
+// Direction, within `tolerance` degrees).
+bool faces(const E_DOG_DATA& cam, double course, double tolerance);
 
 // The vehicle at this fix, as the stages see it.
 struct Motion {
@@ -77,6 +116,13 @@ const EDOG_WARN_TRACK* step_camera(State& s, const Sighting& cam, const Motion& 
 void check_overspeed(State& s, EDOG_WARN_TRACK& tr, const Sighting& cam, const Motion& m);
 
 void add_event(State& s, INT32 kind, const Sighting& cam, int speed_kmh);
+
+// zones: the zones of the sources followed from the fix before to this one,
+// taken at `time_s` (NaN: one second after the fix before); their events
+// into s.zone_events. See warner/warn_zones.cpp.
+void follow_zones(State& s, const Motion& m, double time_s);
+// The first zone being driven after the last fix into `out`; false for none.
+bool zone_status(const State& s, EDOG_ZONE_STATUS& out);
 
 }  // namespace e_dog::warn
 
