@@ -45,8 +45,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "cannot write the list in %s\n", work.c_str());
         return 1;
     }
-    edog_tool::BuildOptions strict{"speedcam22.txt", "tool.bin", false, true, false};
-    edog_tool::BuildOptions compat{"speedcam22.txt", "compat.bin", true, true, false};
+    edog_tool::BuildOptions strict{"speedcam22.txt", "tool.bin", false, true, false, ""};
+    edog_tool::BuildOptions compat{"speedcam22.txt", "compat.bin", true, true, false, ""};
     std::vector<Job> jobs = {
         {"module build run", [] { return e_dog_updata_tsk() == 0 ? 0 : 1; }, {}, {}, 0},
         {"tool build", [&] { return edog_tool::run_build(strict); }, {}, {}, 0},

@@ -87,7 +87,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "cannot write the list in %s\n", work.c_str());
         return 1;
     }
-    edog_tool::BuildOptions build{"list.txt", "built.bin", false, true, false};
+    edog_tool::BuildOptions build{"list.txt", "built.bin", false, true, false, ""};
     if (bench::run_in_child(work, [&] { return edog_tool::run_build(build); }).status != 0 ||
         !write_sparse(work + "/built.bin", work + "/sparse.bin")) {
         std::fprintf(stderr, "cannot build the data files in %s\n", work.c_str());
