@@ -2,6 +2,7 @@
 // refused lines, the zones file beside the data file (the data file itself
 // unchanged), what the handle, info, verify, dump and diff make of it, and a
 // zones file that no longer belongs to its data file.
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "edog/e_dog_zones.h"
 #include "tests/test_support.h"
 #include "tests/tool_fixture.h"
+#include <nlohmann/json.hpp>
 
 namespace {
 
@@ -76,6 +78,36 @@ TEST(ToolZones, StoredBesideTheDataFileAndCheckedAgainstIt) {
     const auto diff = tool(dir, {"diff", "plain.bin", "c.bin"});
     EXPECT_EQ(diff.exit_status, 1);
     EXPECT_NE(diff.out.find("zones: 2 added, 0 removed, 0 changed"), std::string::npos);
+
+    // The sample drive passes camera 86 and then 74 at 90 km/h: zone 1 is
+    // driven, zone 2 (the other way) is not.
+    test::write_file("drive.nmea", test::read_file(tool_test::kDrive));
+    const auto replay = tool(dir, {"replay", "c.bin", "drive.nmea", "--json"});
+    ASSERT_EQ(replay.exit_status, 0) << replay.err;
+    std::vector<nlohmann::json> zone_lines;
+    std::istringstream in(replay.out);
+    for (std::string line; std::getline(in, line);) {
+        const auto j = nlohmann::json::parse(line);
+        if (j["event"].get<std::string>().rfind("zone_", 0) == 0) {
+            zone_lines.push_back(j);
+        }
+    }
+    ASSERT_EQ(zone_lines.size(), 2U) << replay.out;
+    EXPECT_EQ(zone_lines[0]["event"], "zone_enter");
+    EXPECT_EQ(zone_lines[1]["event"], "zone_exit");
+    for (const auto& j : zone_lines) {
+        EXPECT_EQ(j["zone"], 1);
+        EXPECT_EQ(j["limit_kmh"], 90);
+        for (const char* key : {"line", "utc_s", "lat", "lng", "speed_kmh", "average_kmh",
+                                "elapsed_s", "driven_m", "remaining_m"}) {
+            EXPECT_TRUE(j.contains(key)) << key;
+        }
+    }
+    EXPECT_EQ(zone_lines[0]["average_kmh"], 0.0);
+    EXPECT_NEAR(zone_lines[1]["average_kmh"].get<double>(), 90.0, 0.5);
+    EXPECT_NE(replay.err.find("drive.nmea: zones: 1 entered, 0 over-speed, 1 exited, 0 left"),
+              std::string::npos)
+        << replay.err;
 
     // Another list under the same name: the zones file is stale; a flipped
     // byte makes it damaged. Either way no zone is used, and verify says so.

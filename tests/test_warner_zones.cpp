@@ -145,6 +145,8 @@ TEST(WarnerZones, SimulatedDrivesAgreeWithTheTruth) {
         Truth truth;
         bool armed = true;
         std::vector<EDOG_ZONE_EVENT> events;
+        int shown = 0;
+        int on_lcd = 0;
         std::vector<double> event_t;
         const double day = 3 * 86400.0 - 600.0;  // ten minutes before midnight
         while ((c.reverse ? s > end : s < end) && off < 4000.0) {
@@ -196,7 +198,19 @@ TEST(WarnerZones, SimulatedDrivesAgreeWithTheTruth) {
             fix.longi = lng;
             fix.current_speed = static_cast<s32>(std::lround(v * 3.6 + kmh_noise(rng)));
             fix.degrees = std::fmod(bearing + deg_noise(rng) + 360.0, 360.0);
-            (void)e_dog_warn_update_at(&w, &fix, day + t, nullptr, nullptr);
+            EDOG_ALARM alarm{};
+            E_DOG_LCD lcd{};
+            const int point = e_dog_warn_update_at(&w, &fix, day + t, &alarm, &lcd);
+            EDOG_ZONE_STATUS inside{};
+            if (e_dog_warn_zone_status(&w, &inside) == 1 && point == EDOG_WARN_NONE) {
+                // The display shows the zone: limit, average, distance to go
+                // (the lcd only while no camera is being warned).
+                ++shown;
+                EXPECT_EQ(std::string(alarm.str).rfind("section 80 km/h: average ", 0), 0U);
+                EXPECT_EQ(lcd.result, 0);
+                on_lcd += std::fabs(lcd.distance_val - inside.remaining_m) <= 1.0 ? 1 : 0;
+                EXPECT_GE(inside.hold_kmh, 0.0);
+            }
             EDOG_ZONE_EVENT ev{};
             for (int i = 0; e_dog_warn_zone_event(&w, i, &ev) == 1; ++i) {
                 events.push_back(ev);
@@ -211,8 +225,11 @@ TEST(WarnerZones, SimulatedDrivesAgreeWithTheTruth) {
         };
         if (c.reverse) {
             EXPECT_TRUE(events.empty());
+            EXPECT_EQ(shown, 0);
             continue;
         }
+        EXPECT_GT(shown, 0);
+        EXPECT_GT(on_lcd, 0);
         ASSERT_EQ(count(EDOG_ZONE_ENTER), 1);
         ASSERT_FALSE(events.empty());
         EXPECT_EQ(events.front().kind, EDOG_ZONE_ENTER);

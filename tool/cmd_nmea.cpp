@@ -115,6 +115,7 @@ struct ReplayLog {
     Drive drive;
     std::map<std::int32_t, std::size_t> near;  // record -> its place in drive.cameras
     std::set<std::int32_t> warned;
+    std::set<std::int32_t> zones_drawn;
     std::uint64_t counts[4] = {};
     std::uint64_t fed = 0;
 
@@ -129,6 +130,23 @@ struct ReplayLog {
             if (near.emplace(tr.record, drive.cameras.size()).second) {
                 drive.cameras.push_back(
                     {{c.Gps_lat, c.Gps_lng}, camera_number(c.Idex), false, c.DirType, c.Direction});
+            }
+        }
+    }
+
+    // A zone event: its mark, and the zone's line once.
+    void note_zone_event(const EDOG_ZONE_EVENT& ev, const NMEA_EPOCH& fix, const E_DOG_DB* db) {
+        drive.add_event({{fix.lat, fix.lng}, kZoneEvent + ev.kind});
+        if (!zones_drawn.insert(ev.zone_id).second) {
+            return;
+        }
+        EDOG_ZONE z{};
+        for (int i = 0; e_dog_db_zone(db, i, &z) == 1; ++i) {
+            if (z.zone_id == ev.zone_id) {
+                drive.zones.push_back({{z.entry.Gps_lat, z.entry.Gps_lng},
+                                       {z.exit.Gps_lat, z.exit.Gps_lng},
+                                       z.zone_id});
+                return;
             }
         }
     }
@@ -282,6 +300,9 @@ int run_replay(const ReplayOptions& o) {
         EDOG_ZONE_EVENT zev{};
         for (int e = 0; e_dog_warn_zone_event(&warner, e, &zev) == 1; ++e) {
             zone_counts[zev.kind >= 1 && zev.kind <= 4 ? zev.kind : 0] += 1;
+            if (log.drawing) {
+                log.note_zone_event(zev, fix, db.get());
+            }
             print_zone_event(zev, fix, info.current_speed, line_no, o.json);
         }
     });

@@ -172,6 +172,10 @@ std::string drive_svg(const Drive& drive) {
     for (const DrawnCamera& c : drive.cameras) {
         all.push_back(c.at);
     }
+    for (const DrawnZone& z : drive.zones) {
+        all.push_back(z.entry);
+        all.push_back(z.exit);
+    }
     const Projection proj(all);
     const double height = proj.drawing_height() + kLegendBand;
     std::ostringstream s;
@@ -183,6 +187,9 @@ std::string drive_svg(const Drive& drive) {
     track.reserve(drive.track.size());
     for (const Place& p : drive.track) {
         track.push_back(proj.at(p));
+    }
+    for (const DrawnZone& z : drive.zones) {
+        svg::draw_zone(s, z, proj.at(z.entry), proj.at(z.exit));
     }
     draw_track(s, track);
     for (const DrawnCamera& c : drive.cameras) {

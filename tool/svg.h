@@ -29,7 +29,16 @@ struct DrawnCamera {
 
 struct DrawnEvent {
     Place at;
-    int kind;  // EDOG_WARN_WARN, _OVERSPEED or _PASSED
+    int kind;  // EDOG_WARN_WARN, _OVERSPEED or _PASSED; kZoneEvent + EDOG_ZONE_ENTER, ...
+};
+inline constexpr int kZoneEvent = 10;
+
+// An average-speed section, drawn as a line from its entry camera to its
+// exit camera.
+struct DrawnZone {
+    Place entry;
+    Place exit;
+    int zone_id;
 };
 
 // What is drawn of a drive, in bounded memory: at most kMaxTrackPoints
@@ -42,6 +51,7 @@ struct Drive {
     std::vector<Place> track;
     std::vector<DrawnCamera> cameras;
     std::vector<DrawnEvent> events;
+    std::vector<DrawnZone> zones;
     std::uint64_t events_left_out = 0;
 
     void add_track_point(const Place& p);

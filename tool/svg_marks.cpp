@@ -15,6 +15,9 @@ constexpr double kFacing = 18.0;  // length of a camera's direction line
 }  // namespace
 
 const char* event_colour(int kind) {
+    if (kind > kZoneEvent) {
+        return kZoneColour;
+    }
     switch (kind) {
     case EDOG_WARN_WARN:
         return "#e67e00";
@@ -33,6 +36,14 @@ void arrow_head(std::ostringstream& s, Point tip, double deg, double size, const
     s << "<polygon fill=\"" << colour << "\" points=\"" << tip.x << ',' << tip.y << ' '
       << back.x - dy * size / 2 << ',' << back.y + dx * size / 2 << ' ' << back.x + dy * size / 2
       << ',' << back.y - dx * size / 2 << "\"/>\n";
+}
+
+void draw_zone(std::ostringstream& s, const DrawnZone& z, Point entry, Point exit) {
+    s << "<line x1=\"" << entry.x << "\" y1=\"" << entry.y << "\" x2=\"" << exit.x << "\" y2=\""
+      << exit.y << "\" stroke=\"" << kZoneColour
+      << "\" stroke-width=\"3\" stroke-dasharray=\"8,5\" opacity=\"0.7\"/>\n";
+    s << "<text x=\"" << (entry.x + exit.x) / 2 << "\" y=\"" << (entry.y + exit.y) / 2 - 10
+      << "\" fill=\"" << kZoneColour << "\">section " << z.zone_id << "</text>\n";
 }
 
 void draw_camera(std::ostringstream& s, const DrawnCamera& c, Point at) {
@@ -91,6 +102,14 @@ void draw_legend(std::ostringstream& s, double top) {
         s << "<text x=\"" << x + 12 << "\" y=\"" << row2 + 4 << "\">" << name << "</text>\n";
         x += 100.0;
     }
+    s << "<rect x=\"" << x << "\" y=\"" << row2 - 3.5 << "\" width=\"7\" height=\"7\" fill=\""
+      << kZoneColour << "\" stroke=\"black\" stroke-width=\"0.5\"/>\n";
+    s << "<text x=\"" << x + 12 << "\" y=\"" << row2 + 4
+      << "\">section event (enter, over-speed, exit, left)</text>\n";
+    x += 290.0;
+    s << "<line x1=\"" << x << "\" y1=\"" << row2 << "\" x2=\"" << x + 30 << "\" y2=\"" << row2
+      << "\" stroke=\"" << kZoneColour << "\" stroke-width=\"3\" stroke-dasharray=\"8,5\"/>\n";
+    s << "<text x=\"" << x + 36 << "\" y=\"" << row2 + 4 << "\">section, entry to exit</text>\n";
 }
 
 }  // namespace edog_tool::svg

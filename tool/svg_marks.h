@@ -13,6 +13,7 @@ namespace edog_tool::svg {
 inline constexpr double kPi = 3.14159265358979323846;
 inline constexpr double kDegToRad = kPi / 180.0;
 inline constexpr const char* kTrackColour = "#1f5fbf";
+inline constexpr const char* kZoneColour = "#7a3db8";
 
 // A point of the picture, in picture units from its top left corner.
 struct Point {
@@ -25,6 +26,9 @@ const char* event_colour(int kind);
 
 // A filled triangle at `tip` pointing along `deg` (0 up, 90 right).
 void arrow_head(std::ostringstream& s, Point tip, double deg, double size, const char* colour);
+
+// An average-speed section: a dashed line from its entry to its exit camera.
+void draw_zone(std::ostringstream& s, const DrawnZone& z, Point entry, Point exit);
 
 // A camera at `at`: a circle (red when warned), its number, and for DirType
 // 1 an arrow towards its Direction, for 2 a line with arrows both ways.

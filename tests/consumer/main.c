@@ -12,6 +12,7 @@
 #include "hash/HashAlgo.h"
 #include "tree/tree.h"
 #include "warner/e_dog_warn.h"
+#include "warner/e_dog_warn_zones.h"
 #include <stdio.h>
 
 int main(void) {
