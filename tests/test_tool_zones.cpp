@@ -2,6 +2,7 @@
 // refused lines, the zones file beside the data file (the data file itself
 // unchanged), what the handle, info, verify, dump and diff make of it, and a
 // zones file that no longer belongs to its data file.
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -108,6 +109,44 @@ TEST(ToolZones, StoredBesideTheDataFileAndCheckedAgainstIt) {
     EXPECT_NE(replay.err.find("drive.nmea: zones: 1 entered, 0 over-speed, 1 exited, 0 left"),
               std::string::npos)
         << replay.err;
+
+    // The same drive moved to 23:59:00 on 9 December 2026: the zone is
+    // driven across midnight, and its time still counts from the fixes'
+    // dates and times.
+    std::string late;
+    std::istringstream drive(test::read_file(tool_test::kDrive));
+    for (std::string line; std::getline(drive, line);) {
+        std::vector<std::string> f;
+        std::istringstream fields(line.substr(1, line.find('*') - 1));
+        for (std::string field; std::getline(fields, field, ',');) {
+            f.push_back(field);
+        }
+        const int t = std::stoi(f[1].substr(0, 2)) * 3600 + std::stoi(f[1].substr(2, 2)) * 60 +
+                      std::stoi(f[1].substr(4, 2)) - 8 * 3600 + 86340;
+        char hhmmss[16];
+        (void)std::snprintf(hhmmss, sizeof hhmmss, "%02d%02d%02d.00", t / 3600 % 24, t / 60 % 60,
+                            t % 60);
+        f[1] = hhmmss;
+        if (f[0] == "GPRMC") {
+            f[9] = t >= 86400 ? "101226" : "091226";
+        }
+        std::string body = f[0];
+        for (std::size_t i = 1; i < f.size(); ++i) {
+            body += "," + f[i];
+        }
+        late += test::nmea_sentence(body) + "\n";
+    }
+    test::write_file("late.nmea", late);
+    const auto midnight = tool(dir, {"replay", "c.bin", "late.nmea", "--json"});
+    const std::size_t exit_at = midnight.out.find("\"event\":\"zone_exit\"");
+    ASSERT_NE(exit_at, std::string::npos) << midnight.out << midnight.err;
+    const std::size_t line_start = midnight.out.rfind('\n', exit_at) + 1;
+    const auto exit_line = nlohmann::json::parse(
+        midnight.out.substr(line_start, midnight.out.find('\n', exit_at) - line_start));
+    EXPECT_LT(exit_line["utc_s"].get<double>(), 120.0);  // after midnight
+    EXPECT_NEAR(exit_line["average_kmh"].get<double>(), 90.0, 0.5);
+    EXPECT_NEAR(exit_line["elapsed_s"].get<double>(), zone_lines[1]["elapsed_s"].get<double>(),
+                0.01);
 
     // Another list under the same name: the zones file is stale; a flipped
     // byte makes it damaged. Either way no zone is used, and verify says so.
