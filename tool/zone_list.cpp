@@ -140,8 +140,8 @@ std::vector<e_dog::ZoneRecord> place_zones(ZoneList& list, const GPSNode* first)
     }
     std::vector<e_dog::ZoneRecord> out;
     for (const ZoneLine& z : list.zones) {
-        const Placed& entry = placed[z.entry_idex];
-        const Placed& exit = placed[z.exit_idex];
+        const Placed& entry = placed.at(z.entry_idex);
+        const Placed& exit = placed.at(z.exit_idex);
         std::string why;
         for (const auto& [idex, p] :
              {std::pair{z.entry_idex, entry}, std::pair{z.exit_idex, exit}}) {
@@ -158,7 +158,7 @@ std::vector<e_dog::ZoneRecord> place_zones(ZoneList& list, const GPSNode* first)
             why = "no Speed given and the entry camera's (" + std::to_string(speed) +
                   ") is not one from 1 to 500 km/h";
         }
-        if (!why.empty()) {
+        if (!why.empty() || entry.node == nullptr || exit.node == nullptr) {
             list.refused.refuse(z.line, std::move(why));
             continue;
         }
