@@ -1,6 +1,7 @@
 // The zones stage of the warner: average-speed sections followed from the
 // entry camera to the exit camera. See warner/e_dog_warn_zones.h and
 // doc/warner.md ("Zones").
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -129,9 +130,14 @@ bool driving(const State& s, INT32 source, INT32 zone_id) {
 void enter(State& s, Place p, Place q, double t_p, double t_q, double step_m, double course) {
     for (std::size_t src = 0; src < s.source_count; ++src) {
         const auto source = static_cast<INT32>(src);
-        for (const EDOG_ZONE& z : s.sources[src]->zones) {
-            if (std::fabs(z.entry.Gps_lat - q.lat) > kNearLatDeg ||
-                s.zone_run_count == s.zone_runs.size() || driving(s, source, z.zone_id)) {
+        const E_DOG_DB& db = *s.sources[src];
+        const auto& order = db.zones_by_entry_lat;
+        auto it = std::lower_bound(
+            order.begin(), order.end(), q.lat - kNearLatDeg,
+            [&db](std::uint32_t i, double lat) { return db.zones[i].entry.Gps_lat < lat; });
+        for (; it != order.end() && db.zones[*it].entry.Gps_lat <= q.lat + kNearLatDeg; ++it) {
+            const EDOG_ZONE& z = db.zones[*it];
+            if (s.zone_run_count == s.zone_runs.size() || driving(s, source, z.zone_id)) {
                 continue;
             }
             const double f = passed_at(p, q, at(z.entry));

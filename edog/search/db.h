@@ -20,6 +20,9 @@ struct E_DOG_DB {
     e_dog::SearchState state;
     int zones_state = EDOG_ZONES_NONE;
     std::vector<EDOG_ZONE> zones;
+    // Indexes into `zones` in the order of their entry cameras' latitudes,
+    // for the warner to find the zones it may enter near a position.
+    std::vector<std::uint32_t> zones_by_entry_lat;
 
     E_DOG_DB(e_dog::UniqueFd file, std::uint32_t records) : fd(std::move(file)) {
         state.attach(fd.get(), records);

@@ -2,6 +2,7 @@
 // database handle (edog/e_dog_zones.h). See edog/search/zones_load.h.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <string>
@@ -64,8 +65,17 @@ void e_dog::db_load_zones(E_DOG_DB& db, const std::string& data_path) try {
         [&db](std::uint32_t i, E_DOG_DATA& out) { return read_record_at(db.fd.get(), i, out); });
     db.zones = std::move(loaded.zones);
     db.zones_state = loaded.state;
+    db.zones_by_entry_lat.resize(db.zones.size());
+    for (std::uint32_t i = 0; i < db.zones_by_entry_lat.size(); ++i) {
+        db.zones_by_entry_lat[i] = i;
+    }
+    std::sort(db.zones_by_entry_lat.begin(), db.zones_by_entry_lat.end(),
+              [&db](std::uint32_t a, std::uint32_t b) {
+                  return db.zones[a].entry.Gps_lat < db.zones[b].entry.Gps_lat;
+              });
 } catch (const std::bad_alloc&) {
     db.zones.clear();
+    db.zones_by_entry_lat.clear();
     db.zones_state = EDOG_ZONES_DAMAGED;  // too large to hold: none
 }
 
