@@ -120,7 +120,8 @@ std::vector<e_dog::ZoneRecord> make_zones(const std::vector<E_DOG_DATA>& cams,
         const std::uint32_t entry = nearest_record(cams, where[d].lat, where[d].lng);
         const std::uint32_t exit = nearest_record(cams, where[d + 300].lat, where[d + 300].lng);
         if (entry != exit) {
-            zones.push_back(zone_of(cams, static_cast<std::uint32_t>(zones.size() + 1), entry, exit));
+            zones.push_back(
+                zone_of(cams, static_cast<std::uint32_t>(zones.size() + 1), entry, exit));
         }
     }
     const std::size_t step = cams.size() / kZones;
