@@ -20,7 +20,6 @@ namespace edog_tool {
 namespace {
 
 constexpr std::uint64_t kMaxCameraNumber = std::numeric_limits<std::uint32_t>::max();
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // Below this a second thread costs more than it saves.
 constexpr std::uint64_t kSplitFromBytes = std::uint64_t{4} << 20;
 
@@ -125,8 +124,8 @@ std::string refusal(std::string_view line, bool first, E_DOG_DATA& data) {
     if (line.empty()) {
         return "empty line";
     }
-    if (first && line.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        line.remove_prefix(kByteOrderMark.size());
+    if (first) {
+        drop_byte_order_mark(line);
     }
     if (line.find('\0') != std::string_view::npos) {
         return "holds a NUL byte";

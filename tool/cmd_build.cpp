@@ -13,12 +13,12 @@
 #include <exception>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "edog/builder/list_build.h"
-#include "edog/datafile/atomic_file.h"
 #include "edog/datafile/open_file.h"
 #include "edog/datafile/zone_file.h"
 #include "tool/camera_list.h"
@@ -223,9 +223,9 @@ private:
 
 // Prints the refused lines kept by the parts, the first few of each reason
 // over the whole list (all with `verbose`); returns their counts.
-Findings report_refusals(const CameraList& cameras, const std::string& list, bool verbose) {
+Findings report_refusals(std::span<const ListPart> parts, const std::string& list, bool verbose) {
     Findings refusals(verbose);
-    for (const ListPart& part : cameras.parts) {
+    for (const ListPart& part : parts) {
         for (const Refusal& r : part.refused) {
             if (refusals.count(r.reason)) {
                 std::printf("%s:%llu: %s\n", list.c_str(), static_cast<unsigned long long>(r.line),
@@ -233,7 +233,7 @@ Findings report_refusals(const CameraList& cameras, const std::string& list, boo
             }
         }
     }
-    for (const ListPart& part : cameras.parts) {
+    for (const ListPart& part : parts) {
         for (const auto& [reason, n] : part.refused_by_reason) {
             const std::uint64_t kept = verbose ? n : std::min(n, kShownPerReason);
             if (n > kept) {
@@ -245,24 +245,15 @@ Findings report_refusals(const CameraList& cameras, const std::string& list, boo
     return refusals;
 }
 
-// Prints refused lines of `part` (kept in any order) by line number, the
-// first few of each reason over the list; returns their counts.
-Findings report_zone_refusals(ListPart& part, const std::string& file, bool verbose) {
-    std::sort(part.refused.begin(), part.refused.end(),
-              [](const Refusal& a, const Refusal& b) { return a.line < b.line; });
-    CameraList one;
-    one.parts.push_back(std::move(part));
-    Findings f = report_refusals(one, file, verbose);
-    part = std::move(one.parts[0]);
-    return f;
-}
-
 // The zones of `o.zones` placed on the sorted cameras; fails, before the
 // data file is written, when none can be stored.
 std::vector<e_dog::ZoneRecord> zones_for(ZoneList& zones, const BuildOptions& o,
                                          const CameraList& cameras) {
     std::vector<e_dog::ZoneRecord> placed = place_zones(zones, cameras.head.link);
-    const Findings refused = report_zone_refusals(zones.refused, o.zones, o.verbose);
+    // Lines refused while placing come after those refused while reading.
+    std::sort(zones.refused.refused.begin(), zones.refused.refused.end(),
+              [](const Refusal& a, const Refusal& b) { return a.line < b.line; });
+    const Findings refused = report_refusals({&zones.refused, 1}, o.zones, o.verbose);
     refused.print_rest(stdout, o.zones, "lines refused");
     if (placed.empty()) {
         refused.print_counts(stdout, o.zones, "lines refused");
@@ -277,14 +268,8 @@ std::vector<e_dog::ZoneRecord> zones_for(ZoneList& zones, const BuildOptions& o,
 
 void write_zones(const std::vector<e_dog::ZoneRecord>& zones, std::uint64_t records,
                  const std::string& target, const std::string& named) {
-    const std::string bytes = e_dog::encode_zones(zones, e_dog::DataFileLayout::bytes(records));
-    errno = 0;
-    e_dog::AtomicFile out(target);
-    if (!out.ok() || std::fwrite(bytes.data(), 1, bytes.size(), out.stream()) != bytes.size() ||
-        !out.commit()) {
-        throw Failure(named, std::string("cannot be written: ") + std::strerror(errno) +
-                                 "; the data file was written without its zones");
-    }
+    write_whole(target, e_dog::encode_zones(zones, e_dog::DataFileLayout::bytes(records)), named,
+                "; the data file was written without its zones");
 }
 
 // Sorts the cameras with the module's sort, places the zones, and writes the
@@ -357,7 +342,7 @@ int run_build(const BuildOptions& o) {
         o.compat ? read_compat(o.list, o.verbose, progress)
                  : read_strict(in, o.verbose, [&](std::uint64_t bytes) { progress.update(bytes); });
     progress.done();
-    const Findings refusals = report_refusals(cameras, o.list, o.verbose);
+    const Findings refusals = report_refusals(cameras.parts, o.list, o.verbose);
     const std::uint64_t taken = cameras.count();
     if (taken == 0) {
         refusals.print_counts(stdout, o.list, "lines refused");

@@ -1,6 +1,7 @@
 // edog-tool fixes and replay: an NMEA log read by the module's epoch reader,
 // one fix per receiver cycle, and replayed through the module's warner over
 // a data file.
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -242,7 +243,10 @@ public:
             return std::numeric_limits<double>::quiet_NaN();
         }
         if (f.has_date != 0) {
-            return static_cast<double>(days_from_civil(f.year, f.month, f.day)) * kDay + f.utc_s;
+            const std::chrono::sys_days day{std::chrono::year{f.year} /
+                                            std::chrono::month{static_cast<unsigned>(f.month)} /
+                                            std::chrono::day{static_cast<unsigned>(f.day)}};
+            return static_cast<double>(day.time_since_epoch().count()) * kDay + f.utc_s;
         }
         if (f.utc_s + kDay / 2 < last_) {
             midnights_ += 1.0;
@@ -253,15 +257,6 @@ public:
 
 private:
     static constexpr double kDay = 86400.0;
-    // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-    static long long days_from_civil(int y, int m, int d) {
-        y -= m <= 2 ? 1 : 0;
-        const long long era = (y >= 0 ? y : y - 399) / 400;
-        const long long yoe = y - era * 400;
-        const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-        const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-        return era * 146097 + doe - 719468;
-    }
     double last_ = 0.0;
     double midnights_ = 0.0;
 };

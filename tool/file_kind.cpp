@@ -7,6 +7,7 @@
 
 #include "edog/builder/list_build.h"
 #include "geo/geohash_int.h"
+#include "tool/line_reader.h"
 
 namespace edog_tool {
 
@@ -16,7 +17,6 @@ constexpr std::size_t kCodeChars = 10;
 constexpr std::size_t kHeadBytes = 4096;
 constexpr std::size_t kQuotedChars = 32;
 constexpr std::uint64_t kSamples = 64;
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Control bytes other than tab and line ends: text has next to none.
 bool control(unsigned char c) {
@@ -32,9 +32,7 @@ bool binary(std::string_view head) {
 
 // The first line of text that is not blank, without a byte-order mark.
 std::string_view first_line(std::string_view head) {
-    if (head.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        head.remove_prefix(kByteOrderMark.size());
-    }
+    drop_byte_order_mark(head);
     const std::size_t start = head.find_first_not_of(" \t\r\n");
     if (start == std::string_view::npos) {
         return {};

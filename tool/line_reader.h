@@ -13,6 +13,16 @@
 
 namespace edog_tool {
 
+// A UTF-8 byte-order mark, allowed at the start of a text input.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Drops a byte-order mark from the start of `text`, where there is one.
+inline void drop_byte_order_mark(std::string_view& text) {
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
+}
+
 // Lines longer than this are handed out cut to this length, marked cut().
 inline constexpr std::size_t kMaxLineBytes = std::size_t{64} << 10;
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -101,6 +102,17 @@ void remove_temporaries_on_signals() {
     (void)sigemptyset(&sa.sa_mask);
     for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
         (void)::sigaction(sig, &sa, nullptr);
+    }
+}
+
+void write_whole(const std::string& target, std::string_view bytes, const std::string& named,
+                 const std::string& consequence) {
+    errno = 0;
+    e_dog::AtomicFile out(target);
+    if (!out.ok() || std::fwrite(bytes.data(), 1, bytes.size(), out.stream()) != bytes.size() ||
+        !out.commit()) {
+        throw Failure(named,
+                      std::string("cannot be written: ") + std::strerror(errno) + consequence);
     }
 }
 

@@ -4,6 +4,7 @@
 #define TOOL_OUTPUT_H
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace edog_tool {
@@ -19,6 +20,12 @@ namespace edog_tool {
 // Temporary files of the same output left by an earlier write whose process
 // is gone (killed) are removed. Fails with a Failure naming `path`.
 std::string checked_output(const std::string& path, const std::vector<std::string>& inputs);
+
+// Writes `bytes` as the whole file `target` (checked_output's answer for
+// the output `named`) through a temporary file beside it, or leaves it as it
+// was and fails: "NAMED: cannot be written: CAUSE" and `consequence`.
+void write_whole(const std::string& target, std::string_view bytes, const std::string& named,
+                 const std::string& consequence = "");
 
 // From now on SIGINT, SIGTERM and SIGHUP remove the temporary file being
 // written, if any, and end the process with status 128 + the signal (130,

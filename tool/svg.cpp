@@ -2,18 +2,16 @@
 #include "tool/svg.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <iomanip>
 #include <set>
 #include <sstream>
 #include <string>
 #include <utility>
 
-#include "edog/datafile/atomic_file.h"
 #include "geo/distance.h"
+#include "tool/output.h"
 #include "tool/svg_marks.h"
 #include "tool/tool.h"
 #include "warner/e_dog_warn.h"
@@ -220,13 +218,7 @@ std::string drive_svg(const Drive& drive) {
 }
 
 void write_drive_svg(const std::string& target, const Drive& drive, const std::string& named) {
-    const std::string text = drive_svg(drive);
-    errno = 0;
-    e_dog::AtomicFile out(target);
-    if (!out.ok() || std::fwrite(text.data(), 1, text.size(), out.stream()) != text.size() ||
-        !out.commit()) {
-        throw Failure(named, std::string("cannot be written: ") + std::strerror(errno));
-    }
+    write_whole(target, drive_svg(drive), named);
 }
 
 }  // namespace edog_tool

@@ -13,8 +13,6 @@ namespace edog_tool {
 
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
 std::string_view trimmed(std::string_view s) {
     const std::size_t a = s.find_first_not_of(" \t");
     if (a == std::string_view::npos) {
@@ -41,8 +39,8 @@ struct Placed {
 }  // namespace
 
 std::string zone_refusal(std::string_view line, bool first, ZoneLine& zone) {
-    if (first && line.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-        line.remove_prefix(kByteOrderMark.size());
+    if (first) {
+        drop_byte_order_mark(line);
     }
     if (line.empty()) {
         return "empty line";

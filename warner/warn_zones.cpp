@@ -52,6 +52,11 @@ double metres(Place a, Place b) {
     return distance_m(a.lat, a.lng, b.lat, b.lng);
 }
 
+// Average speed over `driven_m` in `elapsed_s`; 0 before any time passed.
+double average_kmh(double driven_m, double elapsed_s) {
+    return elapsed_s > 0.0 ? driven_m / elapsed_s * kKmhPerMs : 0.0;
+}
+
 Place at(const E_DOG_DATA& cam) {
     return {cam.Gps_lat, cam.Gps_lng};
 }
@@ -69,7 +74,7 @@ void add_zone_event(State& s, INT32 kind, const ZoneRun& run, double elapsed_s,
     e.limit_kmh = run.zone.speed_kmh;
     e.elapsed_s = elapsed_s;
     e.driven_m = run.driven_m;
-    e.average_kmh = elapsed_s > 0.0 ? run.driven_m / elapsed_s * kKmhPerMs : 0.0;
+    e.average_kmh = average_kmh(run.driven_m, elapsed_s);
     e.remaining_m = remaining_m;
     e.length_m = run.zone.length_m;
 }
@@ -94,7 +99,7 @@ bool follow(State& s, ZoneRun& run, Place p, Place q, double t_p, double t_q, do
         add_zone_event(s, EDOG_ZONE_LEFT, run, elapsed, remaining);
         return false;
     }
-    const double average = elapsed > 0.0 ? run.driven_m / elapsed * kKmhPerMs : 0.0;
+    const double average = average_kmh(run.driven_m, elapsed);
     if (average < run.zone.speed_kmh) {
         run.overspeed_armed = true;
     } else if (run.overspeed_armed && run.driven_m >= kAverageFromM &&
@@ -197,7 +202,7 @@ bool zone_status(const State& s, EDOG_ZONE_STATUS& out) {
     out.limit_kmh = run.zone.speed_kmh;
     out.elapsed_s = elapsed;
     out.driven_m = run.driven_m;
-    out.average_kmh = elapsed > 0.0 ? run.driven_m / elapsed * kKmhPerMs : 0.0;
+    out.average_kmh = average_kmh(run.driven_m, elapsed);
     out.remaining_m = remaining;
     // The whole section at the limit takes (driven + remaining) / limit.
     const double allowed_s = (run.driven_m + remaining) / (run.zone.speed_kmh / kKmhPerMs);
