@@ -28,3 +28,12 @@ double e_dog::distance_m(double lat1, double lng1, double lat2, double lng2) {
     s = e_dog::round(s * kTenthsOfMetrePerKm) / kTenthsOfMetrePerKm;
     return s * kMetresPerKm;
 }
+
+double e_dog::bearing_deg(double lat1, double lng1, double lat2, double lng2) {
+    const double p1 = to_radians(lat1);
+    const double p2 = to_radians(lat2);
+    const double dl = to_radians(lng2 - lng1);
+    const double y = std::sin(dl) * std::cos(p2);
+    const double x = std::cos(p1) * std::sin(p2) - std::sin(p1) * std::cos(p2) * std::cos(dl);
+    return std::atan2(y, x) * 180.0 / kFormulaPi;
+}

@@ -39,6 +39,10 @@ namespace e_dog {
 // its answers; the public names above are wrappers over them.
 double to_radians(double d);
 double distance_m(double lat1, double lng1, double lat2, double lng2);
+
+// Initial great-circle bearing from (lat1, lng1) to (lat2, lng2), degrees
+// from north (-180 to 180), with the formula's pi.
+double bearing_deg(double lat1, double lng1, double lat2, double lng2);
 }  // namespace e_dog
 #endif
 

@@ -22,10 +22,6 @@ namespace {
 constexpr double kFullCircle = 360.0;
 constexpr double kBehindDeg = 90.0;  // a camera more than this off the course is behind
 
-double to_rad(double deg) {
-    return deg * kFormulaPi / 180.0;
-}
-
 // Whether the warner warns of cameras of this DirType at all.
 bool warnable(const EDOG_WARN_CONFIG& cfg, std::int32_t dirtype) {
     return qualifies(dirtype) ||
@@ -116,15 +112,6 @@ DirTypes warnable_types(const EDOG_WARN_CONFIG& cfg) {
 }
 
 }  // namespace
-
-double bearing_deg(double lat1, double lng1, double lat2, double lng2) {
-    const double p1 = to_rad(lat1);
-    const double p2 = to_rad(lat2);
-    const double dl = to_rad(lng2 - lng1);
-    const double y = std::sin(dl) * std::cos(p2);
-    const double x = std::cos(p1) * std::sin(p2) - std::sin(p1) * std::cos(p2) * std::cos(dl);
-    return std::atan2(y, x) * 180.0 / kFormulaPi;
-}
 
 double angle_between(double a, double b) {
     return std::fabs(std::remainder(a - b, kFullCircle));

@@ -81,8 +81,6 @@ struct Sighting {
 };
 using Sightings = std::array<Sighting, kMaxTracks>;
 
-// Initial bearing from (lat1, lng1) to (lat2, lng2), degrees from north.
-double bearing_deg(double lat1, double lng1, double lat2, double lng2);
 // The angle between two directions, 0 to 180 degrees.
 double angle_between(double a, double b);
 // Whether the camera watches traffic going `course` (its DirType and
