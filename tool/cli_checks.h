@@ -10,6 +10,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tool/osm_mapping.h"
+
 namespace edog_tool {
 
 // A command line the tool does not take, found after parsing: main prints
@@ -27,6 +29,10 @@ CLI::Validator positive_up_to(double hi);
 // A position: "LAT LNG" as two arguments, or "LAT,LNG" (a comma, blanks
 // allowed) as one, as a map copies it. Throws UsageError.
 void parse_position(const std::vector<std::string>& args, double& lat, double& lng);
+
+// A box "WEST,SOUTH,EAST,NORTH" in degrees; WEST beyond EAST crosses the
+// 180th meridian. Throws UsageError.
+osm::Box parse_box(const std::string& text);
 
 }  // namespace edog_tool
 

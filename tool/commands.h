@@ -8,8 +8,10 @@
 #define TOOL_COMMANDS_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "tool/osm_mapping.h"
 #include "warner/e_dog_warn.h"
 
 namespace edog_tool {
@@ -69,6 +71,17 @@ struct ReplayOptions {
     EDOG_WARN_CONFIG config{};
 };
 int run_replay(const ReplayOptions& o);
+
+struct ImportOsmOptions {
+    std::string input;   // an OpenStreetMap file
+    std::string output;  // the camera list to write
+    std::string zones;   // a zones list to write, or none
+    std::string ids;     // the map of Idex to OpenStreetMap objects, or none
+    std::optional<osm::Box> box;
+    bool quiet = false;    // no progress line
+    bool verbose = false;  // every object left out, not the first few of each reason
+};
+int run_import_osm(const ImportOsmOptions& o);
 
 }  // namespace edog_tool
 

@@ -189,6 +189,30 @@ Command add_replay(CLI::App& app) {
             }};
 }
 
+Command add_import_osm(CLI::App& app) {
+    auto o = std::make_shared<ImportOsmOptions>();
+    auto box = std::make_shared<std::string>();
+    CLI::App* cmd = app.add_subcommand(
+        "import-osm", "A camera list (and zones) from an OpenStreetMap file, XML or PBF");
+    cmd->add_option("INPUT", o->input, "OpenStreetMap file (.osm, .osm.gz, .osm.bz2, .osm.pbf)")
+        ->required();
+    cmd->add_option("-o,--output", o->output, "Camera list to write")->required();
+    cmd->add_option("--zones", o->zones,
+                    "Zones list to write: one zone per average-speed relation");
+    cmd->add_option("--ids", o->ids,
+                    "Map to write: Idex, OpenStreetMap type and id, version, timestamp");
+    cmd->add_option("--bbox", *box, "Only cameras within WEST,SOUTH,EAST,NORTH (degrees)");
+    cmd->add_flag("-q,--quiet", o->quiet, "No progress line");
+    cmd->add_flag("-v,--verbose", o->verbose,
+                  "Every object left out, not the first few of each reason");
+    return {cmd, [o, box] {
+                if (!box->empty()) {
+                    o->box = parse_box(*box);
+                }
+                return run_import_osm(*o);
+            }};
+}
+
 // A usage error: one line on standard error, exit status 2.
 int usage_error(const std::string& command, const std::string& what) {
     (void)std::fprintf(stderr, "edog-tool: %s%s%s (see edog-tool help%s%s)\n", command.c_str(),
@@ -211,6 +235,7 @@ int run(int argc, char** argv) {
         add_diff(app),
         add_fixes(app),
         add_replay(app),
+        add_import_osm(app),
     };
     const auto named = [&](const std::string& name) -> CLI::App* {
         for (const Command& c : commands) {

@@ -15,9 +15,11 @@ inline constexpr std::uint64_t kProgressFromBytes = std::uint64_t{8} << 20;
 
 class Progress {
 public:
-    Progress(bool quiet, std::uint64_t total)
+    // `label` names the work ("reading", "pass 2 of 3").
+    Progress(bool quiet, std::uint64_t total, const char* label = "reading")
         : on_(!quiet && total >= kProgressFromBytes && ::isatty(STDERR_FILENO) == 1),
-          total_(total) {}
+          total_(total),
+          label_(label) {}
     ~Progress() { done(); }
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
@@ -29,7 +31,7 @@ public:
         const auto percent = static_cast<int>(total_ == 0 ? 100 : done * 100 / total_);
         if (on_ && percent != shown_) {
             shown_ = percent;
-            (void)std::fprintf(stderr, "\rreading %3d %%", percent);
+            (void)std::fprintf(stderr, "\r%s %3d %%", label_, percent);
         }
     }
     // A stage without a percentage ("sorting").
@@ -41,7 +43,7 @@ public:
     // Clears the line; nothing is shown after it.
     void done() {
         if (on_) {
-            (void)std::fputs("\r                \r", stderr);
+            (void)std::fputs("\r                       \r", stderr);
             on_ = false;
         }
     }
@@ -49,6 +51,7 @@ public:
 private:
     bool on_;
     std::uint64_t total_;
+    const char* label_;
     int shown_ = -1;
 };
 
