@@ -74,7 +74,7 @@ void parse_position(const std::vector<std::string>& args, double& lat, double& l
 osm::Box parse_box(const std::string& text) {
     std::vector<std::string> parts;
     std::size_t from = 0;
-    for (std::size_t comma = text.find(','); ; comma = text.find(',', from)) {
+    for (std::size_t comma = text.find(',');; comma = text.find(',', from)) {
         parts.push_back(text.substr(from, comma == std::string::npos ? comma : comma - from));
         if (comma == std::string::npos) {
             break;
@@ -84,10 +84,9 @@ osm::Box parse_box(const std::string& text) {
     if (parts.size() != 4) {
         throw UsageError("--bbox takes WEST,SOUTH,EAST,NORTH (four numbers), not \"" + text + "\"");
     }
-    const osm::Box box{coordinate(parts[0], 180.0, "--bbox WEST"),
-                       coordinate(parts[1], 90.0, "--bbox SOUTH"),
-                       coordinate(parts[2], 180.0, "--bbox EAST"),
-                       coordinate(parts[3], 90.0, "--bbox NORTH")};
+    const osm::Box box{
+        coordinate(parts[0], 180.0, "--bbox WEST"), coordinate(parts[1], 90.0, "--bbox SOUTH"),
+        coordinate(parts[2], 180.0, "--bbox EAST"), coordinate(parts[3], 90.0, "--bbox NORTH")};
     if (box.south > box.north) {
         throw UsageError("--bbox SOUTH " + text_of(box.south) + " is above NORTH " +
                          text_of(box.north));

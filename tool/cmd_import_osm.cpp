@@ -30,7 +30,8 @@ std::string degrees_text(std::int32_t fixed) {
     const std::uint64_t a = static_cast<std::uint64_t>(v < 0 ? -v : v);
     char buf[32];
     (void)std::snprintf(buf, sizeof buf, "%s%" PRIu64 ".%07" PRIu64, v < 0 ? "-" : "",
-                        a / static_cast<std::uint64_t>(kScale), a % static_cast<std::uint64_t>(kScale));
+                        a / static_cast<std::uint64_t>(kScale),
+                        a % static_cast<std::uint64_t>(kScale));
     return buf;
 }
 

@@ -27,7 +27,7 @@ struct Fixed {
 // enforcement relation.
 struct NodeFacts {
     std::uint32_t version = 0;
-    std::string timestamp;  // ISO 8601, empty when the file has none
+    std::string timestamp;    // ISO 8601, empty when the file has none
     std::optional<Fixed> at;  // none: the file gives no valid position
     bool speed_camera = false;
     std::string maxspeed;

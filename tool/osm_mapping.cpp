@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <numbers>
 #include <numeric>
 #include <unordered_map>
 #include <unordered_set>
@@ -32,7 +33,9 @@ std::string_view trimmed(std::string_view s) {
 
 bool same_letters(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+               const auto lower = [](char c) {
+                   return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+               };
                return lower(x) == lower(y);
            });
 }
@@ -44,7 +47,8 @@ std::optional<double> leading_number(std::string_view& s, bool negative_ok) {
         return std::nullopt;
     }
     double v = 0.0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::fixed);
+    const auto [end, ec] =
+        std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::fixed);
     if (ec != std::errc{} || !std::isfinite(v)) {
         return std::nullopt;
     }
@@ -72,7 +76,9 @@ struct Roles {
 
 int camera_type(const NodeFacts& n, const Roles& r) {
     using e_dog::CameraType;
-    const auto has = [&](Enforcement e) { return (r.device_kinds & static_cast<unsigned>(e)) != 0; };
+    const auto has = [&](Enforcement e) {
+        return (r.device_kinds & static_cast<unsigned>(e)) != 0;
+    };
     CameraType t = CameraType::kSpeed;
     if (has(Enforcement::kAverageSpeed)) {
         t = CameraType::kSectionControl;
@@ -113,8 +119,8 @@ int camera_limit(const NodeFacts& n, const Roles& r, const std::vector<WayAt>* w
     return said != nullptr ? limit_kmh(*said) : 0;
 }
 
-void set_direction(Camera& c, const NodeFacts& n, const std::vector<WayAt>* ways, const Facts& facts,
-                   std::uint64_t& unreadable) {
+void set_direction(Camera& c, const NodeFacts& n, const std::vector<WayAt>* ways,
+                   const Facts& facts, std::uint64_t& unreadable) {
     using e_dog::DirType;
     DirectionTag tag{DirectionTag::Kind::kUnreadable, 0};
     if (n.direction) {
@@ -215,12 +221,14 @@ std::optional<double> bearing_at(const Fixed& at, const std::optional<Fixed>& be
     const std::optional<double> out = after ? segment(at, *after) : std::nullopt;
     std::optional<double> b = in ? in : out;
     if (in && out) {
-        // The direction halfway between the two, on the side of the turn.
-        const double x = std::cos(e_dog::to_radians(*in)) + std::cos(e_dog::to_radians(*out));
-        const double y = std::sin(e_dog::to_radians(*in)) + std::sin(e_dog::to_radians(*out));
+        // The direction halfway between the two, on the side of the turn
+        // (with the true pi: the angles wrap at 360 degrees).
+        constexpr double kRad = std::numbers::pi / 180.0;
+        const double x = std::cos(*in * kRad) + std::cos(*out * kRad);
+        const double y = std::sin(*in * kRad) + std::sin(*out * kRad);
         constexpr double kOpposite = 1e-9;  // a U-turn: the way in is taken
         if (std::hypot(x, y) > kOpposite) {
-            b = std::atan2(y, x) * 180.0 / e_dog::kFormulaPi;
+            b = std::atan2(y, x) / kRad;
         }
     }
     if (b) {
@@ -242,8 +250,8 @@ int oneway_sense(const WayAt& way) {
 
 bool Box::contains(const Fixed& p) const {
     const bool lat_in = p.lat() >= south && p.lat() <= north;
-    const bool lng_in = west <= east ? p.lng() >= west && p.lng() <= east
-                                     : p.lng() >= west || p.lng() <= east;
+    const bool lng_in =
+        west <= east ? p.lng() >= west && p.lng() <= east : p.lng() >= west || p.lng() <= east;
     return lat_in && lng_in;
 }
 
@@ -307,7 +315,8 @@ Import map_facts(const Facts& facts, const std::optional<Box>& box) {
         for (const auto* ends : {&r.from, &r.to}) {
             for (const std::int64_t e : *ends) {
                 if (facts.nodes.count(e) == 0) {
-                    refuse("member node not in the file", "node " + std::to_string(e) + " of " + rel);
+                    refuse("member node not in the file",
+                           "node " + std::to_string(e) + " of " + rel);
                     continue;
                 }
                 Roles& role = roles[e];
@@ -340,8 +349,16 @@ Import map_facts(const Facts& facts, const std::optional<Box>& box) {
         const Roles r = role != roles.end() ? role->second : Roles{};
         const auto way = facts.ways.find(id);
         const std::vector<WayAt>* ways = way != facts.ways.end() ? &way->second : nullptr;
-        Camera c{id, 0, n.version, n.timestamp, *n.at, camera_type(n, r), camera_limit(n, r, ways),
-                 0, 0, DirectionSource::kNone};
+        Camera c{id,
+                 0,
+                 n.version,
+                 n.timestamp,
+                 *n.at,
+                 camera_type(n, r),
+                 camera_limit(n, r, ways),
+                 0,
+                 0,
+                 DirectionSource::kNone};
         set_direction(c, n, ways, facts, out.direction_unreadable);
         out.cameras.push_back(std::move(c));
         kept.push_back(id);

@@ -33,10 +33,10 @@ DirectionTag direction_tag(std::string_view value);
 
 // Where a camera's DirType and Direction came from.
 enum class DirectionSource : std::uint8_t {
-    kTag,          // the node's direction in degrees: DirType 1
-    kAlongWay,     // forward or backward: DirType 1 along or against the way
-    kWayBearing,   // both, or no direction on one road: DirType 2 (1 on a one-way road)
-    kNone,         // DirType 0
+    kTag,         // the node's direction in degrees: DirType 1
+    kAlongWay,    // forward or backward: DirType 1 along or against the way
+    kWayBearing,  // both, or no direction on one road: DirType 2 (1 on a one-way road)
+    kNone,        // DirType 0
 };
 
 // The bearing of a road at a node, degrees 0 to 360: between the bearings

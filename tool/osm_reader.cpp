@@ -116,7 +116,8 @@ void record_way(const osmium::Way& w, const Ids& at, Facts& facts, Ids& next) {
             continue;
         }
         std::vector<WayAt>& roads = facts.ways[id];
-        if (std::any_of(roads.begin(), roads.end(), [&](const WayAt& r) { return r.way == w.id(); })) {
+        if (std::any_of(roads.begin(), roads.end(),
+                        [&](const WayAt& r) { return r.way == w.id(); })) {
             continue;  // a way that passes a node twice: its first pass counts
         }
         WayAt road;
@@ -147,8 +148,7 @@ template <typename Visit>
 void read_pass(const InputFile& in, const std::string& format, osmium::osm_entity_bits::type bits,
                bool quiet, const char* label, bool& sorted, Visit&& visit) {
     osmium::io::File file{in.path, format};
-    osmium::io::Reader reader{file, bits,
-                              osmium::io::read_meta::yes};
+    osmium::io::Reader reader{file, bits, osmium::io::read_meta::yes};
     sorted = reader.header().get("sorting") == "Type_then_ID";
     Progress progress{quiet, in.size, label};
     bool more = true;
@@ -281,7 +281,8 @@ std::optional<std::string> osm_format(const InputFile& in) {
         return "pbf";
     }
     const std::size_t start = s.find_first_not_of(" \t\r\n\xef\xbb\xbf");
-    if (start != std::string_view::npos && s[start] == '<' && s.find("<osm") != std::string_view::npos) {
+    if (start != std::string_view::npos && s[start] == '<' &&
+        s.find("<osm") != std::string_view::npos) {
         return "osm";
     }
     return std::nullopt;
