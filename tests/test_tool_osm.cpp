@@ -27,11 +27,15 @@ namespace {
 
 using tool_test::tool;
 
-// The XML file `from` written again as `to`, in the format its name says.
-void convert(const std::string& from, const std::string& to) {
+// The XML file `from` written again as `to`, in the format its name says;
+// a PBF file `sorted` says it is sorted by type and id, as extracts do.
+void convert(const std::string& from, const std::string& to, bool sorted = false) {
     osmium::io::Reader reader{from};
     osmium::io::Header header = reader.header();
     header.set("generator", "test");
+    if (sorted) {
+        header.set("sorting", "Type_then_ID");
+    }
     osmium::io::Writer writer{to, header, osmium::io::overwrite::allow};
     while (osmium::memory::Buffer buffer = reader.read()) {
         writer(std::move(buffer));
@@ -83,9 +87,11 @@ TEST(ToolOsm, EachTagRuleGivesItsLineAndTheSameFromEveryFormat) {
         ids.substr(0, ids.find('\n', ids.find('\n') + 1) + 1),
         "idex\tosm_type\tosm_id\tversion\ttimestamp\n101\tnode\t101\t4\t2024-05-06T07:08:09Z\n");
 
-    // The same objects in every format, whatever the file is called.
-    for (const char* name : {"w.osm.pbf", "w.osm.gz", "w.osm.bz2"}) {
-        convert(dir.path() + "/w.osm", dir.path() + "/" + name);
+    // The same objects in every format, whatever the file is called; a
+    // sorted PBF is read block by block.
+    for (const char* name : {"w.osm.pbf", "w.sorted.osm.pbf", "w.osm.gz", "w.osm.bz2"}) {
+        convert(dir.path() + "/w.osm", dir.path() + "/" + name,
+                std::string(name) == "w.sorted.osm.pbf");
         const std::string renamed = std::string(name) + ".data";
         ASSERT_EQ(
             std::rename((dir.path() + "/" + name).c_str(), (dir.path() + "/" + renamed).c_str()),
@@ -108,7 +114,7 @@ TEST(ToolOsm, EachTagRuleGivesItsLineAndTheSameFromEveryFormat) {
 TEST(ToolOsm, BadInputIsRefusedAndTheOutputsStayAsTheyWere) {
     const test::ScratchDir dir;
     test::write_file("w.osm", osm_test::extract());
-    convert(dir.path() + "/w.osm", dir.path() + "/w.osm.pbf");
+    convert(dir.path() + "/w.osm", dir.path() + "/w.osm.pbf", true);
     const std::string pbf = test::read_file("w.osm.pbf");
     test::write_file("cut.osm.pbf", pbf.substr(0, pbf.size() * 2 / 3));
     const std::string xml = osm_test::extract();

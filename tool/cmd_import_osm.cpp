@@ -151,7 +151,7 @@ int run_import_osm(const ImportOsmOptions& o) {
     if (!format) {
         refuse_kind(in, kExpectOsm);
     }
-    const osm::Facts facts = osm::read_osm(in, *format, o.quiet);
+    const osm::Facts facts = osm::read_osm(in, *format, {o.quiet, !o.ids.empty()});
     const osm::Import imp = osm::map_facts(facts, o.box);
     print_refusals(imp, o.input, o.verbose);
     if (imp.cameras.empty()) {

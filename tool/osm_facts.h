@@ -61,6 +61,14 @@ struct RelationFacts {
     std::uint64_t members_not_nodes = 0;  // device, from or to members that are no node
 };
 
+// How the file is read: with a progress line or not, and with the objects'
+// versions and timestamps or not (only the id map shows them, and reading
+// every object's costs time).
+struct ReadOptions {
+    bool quiet = false;
+    bool metadata = true;
+};
+
 struct Facts {
     std::unordered_map<std::int64_t, NodeFacts> nodes;
     std::unordered_map<std::int64_t, std::vector<WayAt>> ways;  // by node

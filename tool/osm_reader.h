@@ -28,7 +28,7 @@ std::optional<std::string> osm_format(const InputFile& in);
 
 // What `in` holds for the import. Fails ("PATH: ...") when the file is
 // damaged or cut short.
-Facts read_osm(const InputFile& in, const std::string& format, bool quiet);
+Facts read_osm(const InputFile& in, const std::string& format, const ReadOptions& options);
 
 }  // namespace edog_tool::osm
 
