@@ -36,7 +36,10 @@ void convert(const std::string& from, const std::string& to, bool sorted = false
     if (sorted) {
         header.set("sorting", "Type_then_ID");
     }
-    osmium::io::Writer writer{to, header, osmium::io::overwrite::allow};
+    const bool lz4 = to.find(".lz4.") != std::string::npos;
+    osmium::io::Writer writer{
+        lz4 ? osmium::io::File{to, "pbf,pbf_compression=lz4"} : osmium::io::File{to}, header,
+        osmium::io::overwrite::allow};
     while (osmium::memory::Buffer buffer = reader.read()) {
         writer(std::move(buffer));
     }
@@ -89,7 +92,8 @@ TEST(ToolOsm, EachTagRuleGivesItsLineAndTheSameFromEveryFormat) {
 
     // The same objects in every format, whatever the file is called; a
     // sorted PBF is read block by block.
-    for (const char* name : {"w.osm.pbf", "w.sorted.osm.pbf", "w.osm.gz", "w.osm.bz2"}) {
+    for (const char* name :
+         {"w.osm.pbf", "w.sorted.osm.pbf", "w.lz4.osm.pbf", "w.osm.gz", "w.osm.bz2"}) {
         convert(dir.path() + "/w.osm", dir.path() + "/" + name,
                 std::string(name) == "w.sorted.osm.pbf");
         const std::string renamed = std::string(name) + ".data";
