@@ -79,15 +79,16 @@ int camera_type(const NodeFacts& n, const Roles& r) {
     const auto has = [&](Enforcement e) {
         return (r.device_kinds & static_cast<unsigned>(e)) != 0;
     };
+    // A section's device, or a section's end that is no camera otherwise.
+    const bool section = has(Enforcement::kAverageSpeed) ||
+                         (r.device_kinds == 0 && r.zone_end && !n.speed_camera);
     CameraType t = CameraType::kSpeed;
-    if (has(Enforcement::kAverageSpeed)) {
+    if (section) {
         t = CameraType::kSectionControl;
     } else if (has(Enforcement::kMaxspeed) && has(Enforcement::kTrafficSignals)) {
         t = CameraType::kSpeedAndRedLight;
     } else if (has(Enforcement::kTrafficSignals)) {
         t = CameraType::kRedLight;
-    } else if (r.device_kinds == 0 && r.zone_end && !n.speed_camera) {
-        t = CameraType::kSectionControl;
     }
     return e_dog::value(t);
 }
