@@ -1,7 +1,8 @@
-// How OpenStreetMap's tags become a camera list and a zones list: the type,
-// limit and direction of each camera, stable camera numbers and one zone
-// per average-speed relation. Pure functions over what the reader gathered
-// (tool/osm_facts.h); the rules and their reasons are in doc/osm-import.md.
+// How OpenStreetMap's objects become a camera list and a zones list: the
+// type, limit and direction of each camera, stable camera numbers and one
+// zone per average-speed relation. Pure functions over what the reader
+// gathered (tool/osm_facts.h), with the tag values read by tool/osm_tags.h;
+// the rules and their reasons are in doc/osm-import.md.
 #ifndef TOOL_OSM_MAPPING_H
 #define TOOL_OSM_MAPPING_H
 
@@ -13,23 +14,9 @@
 #include <vector>
 
 #include "tool/osm_facts.h"
+#include "tool/osm_tags.h"
 
 namespace edog_tool::osm {
-
-// A maxspeed value in km/h: "50", "50 mph", "30 knots", "80 km/h"; 0 for
-// "none", "signals", "variable", "walk", a country's default ("DE:urban")
-// and anything unreadable or beyond 1 to 500 km/h.
-int limit_kmh(std::string_view maxspeed);
-
-// A direction tag: degrees (0 to 359, rounded; any real number is taken
-// modulo 360), a cardinal point (N, NNE, ... NNW), or forward, backward,
-// both. Anything else is unreadable.
-struct DirectionTag {
-    enum class Kind : std::uint8_t { kDegrees, kForward, kBackward, kBoth, kUnreadable };
-    Kind kind = Kind::kUnreadable;
-    int degrees = 0;
-};
-DirectionTag direction_tag(std::string_view value);
 
 // Where a camera's DirType and Direction came from.
 enum class DirectionSource : std::uint8_t {
@@ -38,15 +25,6 @@ enum class DirectionSource : std::uint8_t {
     kWayBearing,  // both, or no direction on one road: DirType 2 (1 on a one-way road)
     kNone,        // DirType 0
 };
-
-// The bearing of a road at a node, degrees 0 to 360: between the bearings
-// of the segments into and out of it, or the one segment's at an end.
-// None when no segment has length.
-std::optional<double> bearing_at(const Fixed& at, const std::optional<Fixed>& before,
-                                 const std::optional<Fixed>& after);
-
-// A road's oneway tag as +1 (traffic along the way), -1 (against it) or 0.
-int oneway_sense(const WayAt& way);
 
 struct Camera {
     std::int64_t node = 0;
