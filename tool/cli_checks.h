@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 #include "tool/osm_mapping.h"
+#include <CLI/CLI.hpp>
 
 namespace edog_tool {
 

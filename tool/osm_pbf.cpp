@@ -281,8 +281,7 @@ std::optional<Facts> read_sorted_pbf(const InputFile& in, const ReadOptions& opt
     }
     Progress progress{options.quiet, file.bytes(0, relations_from), "positions"};
     std::uint64_t done = 0;
-    std::size_t left = wanted.size();
-    for (std::size_t i = 0; i < batches.size() && left > 0; ++i) {
+    for (std::size_t i = 0; i < batches.size() && !next.empty(); ++i) {
         const Batch& batch = batches[i];
         done += file.bytes(batch.first, batch.last);
         progress.update(done);
@@ -292,13 +291,12 @@ std::optional<Facts> read_sorted_pbf(const InputFile& in, const ReadOptions& opt
         }
         file.read_batch(batch, osmium::osm_entity_bits::node, false,
                         [&](const osmium::OSMObject& o) {
-                            if (next.count(o.id()) != 0) {
-                                --left;
+                            if (next.erase(o.id()) != 0) {
                                 if (const auto p = position(static_cast<const osmium::Node&>(o))) {
                                     facts.neighbours[o.id()] = *p;
                                 }
                             }
-                            return left > 0;
+                            return !next.empty();
                         });
     }
     facts.passes = 3;
