@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "tool/osm_facts.h"
+#include <osmium/io/reader.hpp>
 #include <osmium/osm.hpp>
 
 namespace edog_tool::osm {
@@ -34,6 +35,34 @@ void record_way(const osmium::Way& w, const Ids& at, Facts& facts, Ids& next);
 
 // The node ids the relations name that are not in `facts.nodes` yet.
 Ids members_not_met(const Facts& facts);
+
+// Whether a reader decodes versions and timestamps.
+inline osmium::io::read_meta metadata(bool wanted) {
+    return wanted ? osmium::io::read_meta::yes : osmium::io::read_meta::no;
+}
+
+// Hands each object `reader` reads to `visit` until it answers false or the
+// reader ends, calling `after_buffer()` after each buffer of objects; then
+// closes the reader. Answers whether it read to the end.
+template <typename Visit, typename AfterBuffer>
+bool visit_objects(osmium::io::Reader& reader, Visit&& visit, AfterBuffer&& after_buffer) {
+    bool more = true;
+    while (more) {
+        const osmium::memory::Buffer buffer = reader.read();
+        if (!buffer) {
+            break;
+        }
+        for (const osmium::OSMObject& o : buffer.select<osmium::OSMObject>()) {
+            if (!visit(o)) {
+                more = false;
+                break;
+            }
+        }
+        after_buffer();
+    }
+    reader.close();
+    return more;
+}
 
 }  // namespace edog_tool::osm
 

@@ -149,24 +149,9 @@ public:
     bool read_batch(const Batch& batch, osmium::osm_entity_bits::type bits, bool metadata,
                     Visit&& visit) {
         const std::string bytes = read(batch.first, batch.last);
-        osmium::io::Reader reader{
-            osmium::io::File{bytes.data(), bytes.size(), "pbf"}, bits,
-            metadata ? osmium::io::read_meta::yes : osmium::io::read_meta::no};
-        bool more = true;
-        while (more) {
-            const osmium::memory::Buffer buffer = reader.read();
-            if (!buffer) {
-                break;
-            }
-            for (const osmium::OSMObject& o : buffer.select<osmium::OSMObject>()) {
-                if (!visit(o)) {
-                    more = false;
-                    break;
-                }
-            }
-        }
-        reader.close();
-        return more;
+        osmium::io::Reader reader{osmium::io::File{bytes.data(), bytes.size(), "pbf"}, bits,
+                                  osm::metadata(metadata)};
+        return visit_objects(reader, visit, [] {});
     }
 
 private:

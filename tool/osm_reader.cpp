@@ -29,25 +29,10 @@ template <typename Visit>
 void read_pass(const InputFile& in, const std::string& format, osmium::osm_entity_bits::type bits,
                const ReadOptions& options, const char* label, bool& sorted, Visit&& visit) {
     osmium::io::File file{in.path, format};
-    osmium::io::Reader reader{
-        file, bits, options.metadata ? osmium::io::read_meta::yes : osmium::io::read_meta::no};
+    osmium::io::Reader reader{file, bits, metadata(options.metadata)};
     sorted = reader.header().get("sorting") == "Type_then_ID";
     Progress progress{options.quiet, in.size, label};
-    bool more = true;
-    while (more) {
-        const osmium::memory::Buffer buffer = reader.read();
-        if (!buffer) {
-            break;
-        }
-        for (const osmium::OSMObject& o : buffer.select<osmium::OSMObject>()) {
-            if (!visit(o)) {
-                more = false;
-                break;
-            }
-        }
-        progress.update(reader.offset());
-    }
-    reader.close();
+    (void)visit_objects(reader, visit, [&] { progress.update(reader.offset()); });
 }
 
 // Positions of the nodes `wanted` into `facts.neighbours`.
