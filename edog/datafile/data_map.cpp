@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 
 #include "edog/datafile/open_file.h"
@@ -186,6 +188,23 @@ void DataMap::attach(const FileMap& file, std::uint32_t records) {
     bytes_ = file.bytes();
     fd_ = file.fd();
     records_ = records < file.records() ? records : file.records();
+}
+
+void DataMap::read_records(std::uint32_t first, std::uint32_t count, unsigned char* out) const {
+    const std::size_t want = DataFileLayout::offset_in_memory(count);
+    std::size_t got = 0;
+    while (got < want) {
+        const auto at = static_cast<off_t>(DataFileLayout::offset(first) + got);
+        const ssize_t n = ::pread(fd_, out + got, want - got, at);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    std::memset(out + got, 0, want - got);
 }
 
 E_DOG_DATA DataMap::record(std::uint32_t i) const {
