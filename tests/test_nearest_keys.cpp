@@ -1,11 +1,15 @@
-// The key array's fence lookup against std::lower_bound, and the key box test
-// against the cell indices it stands for.
+// The key array's fence lookup against std::lower_bound, the key box test
+// against the cell indices it stands for, and the occupancy bitmap against
+// the keys it marks.
 #include <algorithm>
 #include <random>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "edog/search/nearest_cover.h"
 #include "edog/search/nearest_keys.h"
 #include "geo/geohash_int.h"
 
@@ -42,9 +46,8 @@ TEST(NearestKeys, FenceLookupAgreesWithLowerBound) {
         }
         keys.finish();
         ASSERT_EQ(keys.size(), n);
-        // At most 8 bytes a key, and 7.5 without a directory (small fences).
-        ASSERT_LE(keys.memory(), std::max<std::size_t>(8, n < 1024 ? std::size_t{n} * 15 / 2 + 1
-                                                                   : std::size_t{n} * 8));
+        // At most 12 bytes a key beside the smallest occupancy bitmap.
+        ASSERT_LE(keys.memory(), std::size_t{n} * 12 + 133);
         for (std::uint32_t i = 0; i < n; ++i) {
             ASSERT_EQ(keys[i], want[i]);
         }
@@ -98,6 +101,80 @@ TEST(NearestKeys, KeyBoxHoldsExactlyTheKeysOfItsCells) {
             want = want || (count == 2 && qa >= lat.lo && qa <= lat.hi && qo >= lng[1].lo &&
                             qo <= lng[1].hi);
             ASSERT_EQ(box.holds(key), want) << qa << "," << qo;
+        }
+    }
+}
+
+// The occupancy bitmap, marked from two threads over the halves of the keys
+// as the key build does, holds exactly the cells of the placed keys; and a
+// box that may_hold_keys turns away holds no placed key (checked against
+// every key) for boxes around keys, beside them and anywhere.
+TEST(NearestKeys, OccupancyMarksExactlyTheCellsOfPlacedKeys) {
+    std::mt19937_64 rng(5);
+    for (const std::uint32_t n : {1U, 100U, 5000U, 300000U}) {
+        std::vector<std::uint64_t> want(n);
+        for (std::uint64_t& v : want) {
+            // Half the keys in one small corner of a region, half anywhere.
+            const std::uint64_t code = rng() % 2 == 0
+                                           ? (0x1234ULL << 36U) + rng() % (1ULL << 30U)
+                                           : rng() % (std::uint64_t{1} << e_dog::kCodeBits);
+            v = code << e_dog::kKeyShift | (rng() % 3 == 0 ? 0 : e_dog::kPlaced);
+        }
+        std::sort(want.begin(), want.end());
+        e_dog::KeyArray keys;
+        ASSERT_TRUE(keys.allocate(n));
+        const auto mark = [&](std::uint32_t first, std::uint32_t last) {
+            e_dog::KeyArray::OccupancyWriter occupied(keys);
+            for (std::uint32_t i = first; i < last; ++i) {
+                keys.set(i, want[i]);
+                if ((want[i] & e_dog::kPlaced) != 0) {
+                    occupied.add(want[i]);
+                }
+            }
+        };
+        std::thread upper(mark, n / 2, n);
+        mark(0, n / 2);
+        upper.join();
+        keys.finish();
+
+        const int bits = keys.occupancy_bits();
+        std::set<std::uint64_t> cells;
+        for (const std::uint64_t k : want) {
+            if ((k & e_dog::kPlaced) != 0) {
+                cells.insert(k >> (e_dog::kKeyBits - bits));
+            }
+        }
+        std::size_t marked = 0;
+        for (std::uint64_t c = 0; c < (std::uint64_t{1} << static_cast<unsigned>(bits)); ++c) {
+            marked += keys.occupied(c) ? 1U : 0U;
+        }
+        ASSERT_EQ(marked, cells.size()) << n;
+        for (const std::uint64_t c : cells) {
+            ASSERT_TRUE(keys.occupied(c)) << n;
+        }
+
+        const auto fine_of = [](std::uint64_t key, bool lng) {
+            const std::uint64_t code = key >> e_dog::kKeyShift;
+            return static_cast<std::int64_t>(geo::compact(lng ? code >> 1U : code));
+        };
+        for (int b = 0; b < 2000; ++b) {
+            const std::uint64_t at = want[rng() % n];
+            const std::int64_t reach = static_cast<std::int64_t>(rng() % 3000);
+            e_dog::CellRanges fine;
+            const std::int64_t la = b % 3 == 2 ? static_cast<std::int64_t>(rng() % (1U << 25U))
+                                               : fine_of(at, false) + (b % 3 == 1 ? 5000 : 0);
+            const std::int64_t lo =
+                b % 3 == 2 ? static_cast<std::int64_t>(rng() % (1U << 25U)) : fine_of(at, true);
+            fine.lat = {std::max<std::int64_t>(0, la - reach), la + reach};
+            fine.lng[0] = {std::max<std::int64_t>(0, lo - reach), lo + reach};
+            fine.lng_count = 1;
+            if (e_dog::may_hold_keys(keys, fine)) {
+                continue;
+            }
+            const e_dog::KeyBox box(fine.lat, fine.lng.data(), 1);
+            for (const std::uint64_t k : want) {
+                ASSERT_FALSE((k & e_dog::kPlaced) != 0 && box.holds(k)) << n << " box " << b;
+            }
         }
     }
 }

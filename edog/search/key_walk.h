@@ -1,7 +1,8 @@
 // The one walk over the keys in reach of a search: the reach box's fine
 // cells, the key ranges that cover them at the chosen code length, and every
 // key in those ranges whose fine cell lies in the box and that carries the
-// flags asked for. The nearest search, its nearby list and the radius search
+// flags asked for; where the occupancy bitmap says no placed key is in the
+// cells, none at all. The nearest search, its nearby list and the radius search
 // all find their candidates this way. See doc/nearest-search.md.
 #ifndef EDOG_SEARCH_KEY_WALK_H
 #define EDOG_SEARCH_KEY_WALK_H
@@ -15,14 +16,17 @@
 
 namespace e_dog {
 
-// Calls visit(key, record) for every key of `keys` in reach of `box` with
+// Calls visit(key, record) for every key of `keys` in reach of `box` (whose
+// fine cells are `fine`) with
 // all the flags of `need` (kTakeable, kPlaced), in key order; a visit that
 // answers false ends the walk. False, visiting nothing, when the box cannot
 // be covered by key ranges (it always can: one code character has 32 cells).
 template <typename Visit>
-bool walk_keys_in_reach(const KeyArray& keys, const ReachBox& box, std::uint64_t need,
-                        Visit&& visit) {
-    const CellRanges fine = fine_cells(box);
+bool walk_keys_in_cells(const KeyArray& keys, const ReachBox& box, const CellRanges& fine,
+                        std::uint64_t need, Visit&& visit) {
+    if (!may_hold_keys(keys, fine)) {
+        return true;
+    }
     Cover cover;
     if (!cover_ranges(fine, cover_bits(box, fine), cover)) {
         return false;
@@ -30,6 +34,13 @@ bool walk_keys_in_reach(const KeyArray& keys, const ReachBox& box, std::uint64_t
     const KeyBox in_box(fine.lat, fine.lng.data(), fine.lng_count);
     scan_key_ranges(keys, cover.ranges, cover.count, in_box, need, std::forward<Visit>(visit));
     return true;
+}
+
+// The same, for a box whose fine cells are not yet known.
+template <typename Visit>
+bool walk_keys_in_reach(const KeyArray& keys, const ReachBox& box, std::uint64_t need,
+                        Visit&& visit) {
+    return walk_keys_in_cells(keys, box, fine_cells(box), need, std::forward<Visit>(visit));
 }
 
 }  // namespace e_dog

@@ -178,14 +178,23 @@ bool search_nearby(e_dog::SearchView& v, const e_dog::ReachBox& box, const Dista
 
 void search_indexed(e_dog::SearchView& v, double lati, double longi, double radius_m, Best& best) {
     const e_dog::ReachBox box = e_dog::reach_box(lati, longi, radius_m);
+    const e_dog::CellRanges fine = e_dog::fine_cells(box);
+    if (!e_dog::may_hold_keys(v.keys, fine)) {
+        // No record in reach: nothing to measure, and an empty area is
+        // worth a nearby list when the drive comes close to cameras again.
+        nearby.last_lat = lati;
+        nearby.last_lng = longi;
+        nearby.worth_keeping = true;
+        return;
+    }
     const DistanceFloor floor(box, lati, longi);
     Candidates candidates(v, lati, longi, radius_m, best);
     if (search_nearby(v, box, floor, candidates, lati, longi, radius_m)) {
         return;
     }
     std::size_t in_reach = 0;
-    const bool covered = e_dog::walk_keys_in_reach(
-        v.keys, box, e_dog::kTakeable, [&](std::uint64_t key, std::uint32_t at) {
+    const bool covered = e_dog::walk_keys_in_cells(
+        v.keys, box, fine, e_dog::kTakeable, [&](std::uint64_t key, std::uint32_t at) {
             ++in_reach;
             candidates.add(floor.sum(key >> e_dog::kKeyShift), at);
         });

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "edog/search/nearest_keys.h"
-
 namespace e_dog {
 
 namespace {
@@ -74,6 +72,26 @@ CellRanges fine_cells(const ReachBox& box) {
     }
     r.lng_count = box.lng_count;
     return r;
+}
+
+bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
+    constexpr std::uint64_t kMaxTested = 16;
+    const int bits = keys.occupancy_bits();
+    const CellRanges cells = coarsen(fine, bits);
+    if (bits == 0 || cells.cell_count() > kMaxTested) {
+        return true;
+    }
+    for (std::int64_t la = cells.lat.lo; la <= cells.lat.hi; ++la) {
+        for (std::size_t r = 0; r < cells.lng_count; ++r) {
+            for (std::int64_t lo = cells.lng[r].lo; lo <= cells.lng[r].hi; ++lo) {
+                if (keys.occupied(geo::interleave(static_cast<std::uint64_t>(lo),
+                                                  static_cast<std::uint64_t>(la), bits))) {
+                    return true;
+                }
+            }
+        }
+    }
+    return false;
 }
 
 int cover_bits(const ReachBox& box, const CellRanges& fine) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "edog/search/nearest_bounds.h"
+#include "edog/search/nearest_keys.h"
 #include "geo/geohash_int.h"
 
 namespace e_dog {
@@ -25,6 +26,11 @@ struct CellRanges {
 
 // The box's fine (50-bit) cells.
 CellRanges fine_cells(const ReachBox& box);
+
+// False when no placed key lies in the fine cells: every cell of the keys'
+// occupancy bitmap that they touch is empty. True when one is not, or when
+// they touch too many to test.
+bool may_hold_keys(const KeyArray& keys, const CellRanges& fine);
 
 // The code length in bits (a multiple of 5) whose cells cover the box in at
 // most four cells; 5 where even that is not enough.

@@ -4,7 +4,8 @@
 // first key of every block of 16 after the first again in a fence that stays
 // in cache, and a directory of the fence by the keys' top bits. A key is found
 // with one look into the directory, a short bisection of the fence and a look
-// into one block. At most 7.75 bytes per record and 17 bytes more. See
+// into one block; a bitmap of the occupied cells answers where there is
+// none. At most 12 bytes per record and 133 bytes more. See
 // doc/nearest-search.md.
 #ifndef EDOG_NEAREST_KEYS_H
 #define EDOG_NEAREST_KEYS_H
@@ -14,6 +15,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <type_traits>
@@ -50,6 +52,44 @@ public:
     }
 
     [[nodiscard]] std::uint32_t size() const { return n_; }
+
+    // Whether any placed key lies in the cell `cell` of a code of
+    // occupancy_bits() bits (the keys' top bits): a bitmap of the cells that
+    // hold a record with a position, so that a search where there is none
+    // ends without looking up a key.
+    [[nodiscard]] int occupancy_bits() const { return occ_bits_; }
+    [[nodiscard]] bool occupied(std::uint64_t cell) const {
+        return (occ_[cell / 64] >> (cell % 64) & 1U) != 0;
+    }
+    // Marks the cells of placed keys given in ascending order: each bitmap
+    // word is gathered and written once, so that writers of ranges of keys
+    // that do not overlap may run at once in several threads (only a word
+    // at the ends of a range can be shared, and it is written atomically).
+    class OccupancyWriter {
+    public:
+        explicit OccupancyWriter(KeyArray& keys) : keys_(keys) {}
+        ~OccupancyWriter() { flush(); }
+        OccupancyWriter(const OccupancyWriter&) = delete;
+        OccupancyWriter& operator=(const OccupancyWriter&) = delete;
+        OccupancyWriter(OccupancyWriter&&) = delete;
+        OccupancyWriter& operator=(OccupancyWriter&&) = delete;
+
+        void add(std::uint64_t key) {
+            const std::uint64_t cell = key >> (kKeyBits - keys_.occ_bits_);
+            if (cell / 64 != word_) {
+                flush();
+                word_ = cell / 64;
+            }
+            bits_ |= std::uint64_t{1} << (cell % 64);
+        }
+
+    private:
+        void flush();
+
+        KeyArray& keys_;
+        std::uint64_t word_ = 0;
+        std::uint64_t bits_ = 0;
+    };
     // Different for every array allocated in this process (0: none).
     [[nodiscard]] std::uint64_t id() const { return id_; }
     [[nodiscard]] std::size_t memory() const;
@@ -106,10 +146,19 @@ public:
     }
 
 private:
+    [[nodiscard]] std::size_t occ_words() const {
+        return (std::size_t{1} << static_cast<unsigned>(occ_bits_)) / 64;
+    }
+
     static constexpr std::size_t kKeyBytes = kKeyBits / 8;
     static constexpr std::uint64_t kKeyMask = (std::uint64_t{1} << kKeyBits) - 1;
     static constexpr std::uint32_t kBlock = 16;
     static constexpr std::size_t kDirMinFence = 64;
+    // The occupancy bitmap takes at most this many bits per record (4.25
+    // bytes), and 2^10 to 2^28 bits in all.
+    static constexpr std::uint64_t kOccBitsPerRecord = 34;
+    static constexpr int kOccMinBits = 10;
+    static constexpr int kOccMaxBits = 28;
 
     std::unique_ptr<unsigned char[]> bytes_;
     std::unique_ptr<std::uint64_t[]> fence_;
@@ -118,6 +167,15 @@ private:
     // fence is a bisection of the few entries of one prefix. Only for fences
     // of kDirMinFence entries or more: a small fence is bisected whole.
     std::unique_ptr<std::uint32_t[]> dir_;
+    // 2^occ_bits_ bits, from calloc: pages the marks never touch are never
+    // written, which keeps the first search quick on a clustered file.
+    struct FreeWords {
+        void operator()(std::uint64_t* p) const {
+            std::free(p);
+        }  // NOLINT(cppcoreguidelines-no-malloc)
+    };
+    std::unique_ptr<std::uint64_t[], FreeWords> occ_;
+    int occ_bits_ = 0;
     std::uint64_t id_ = 0;
     std::uint32_t n_ = 0;
     std::size_t fence_count_ = 0;
