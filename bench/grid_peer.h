@@ -1,6 +1,10 @@
-// A plain uniform grid of 0.025-degree cells over the takeable cameras, the
-// simplest exact peer of the nearest search: a hash of the occupied cells to
-// their cameras' positions, probed cell by cell over the reach box.
+// A uniform grid over the takeable cameras, the nearest search's peer as a
+// user tuning it would write it: a bitmap of the occupied cells with a count
+// of the occupied cells before each 64-bit word, so that an empty cell costs
+// one word and an occupied one finds its cameras without a hash; cameras
+// stored by cell with their positions; a cheap lower bound of the distance
+// (bench/peer_bound.h) before the formula. The cell size is a parameter;
+// nearest_bench shows the tuning.
 #ifndef BENCH_GRID_PEER_H
 #define BENCH_GRID_PEER_H
 
@@ -14,7 +18,7 @@ namespace bench {
 
 class GridPeer {
 public:
-    explicit GridPeer(const std::vector<E_DOG_DATA>& cams);
+    GridPeer(const std::vector<E_DOG_DATA>& cams, double cell_deg);
 
     // Index of the nearest takeable camera strictly within `radius_m`
     // (earlier index on ties), or -1.
@@ -28,18 +32,20 @@ private:
         double lng;
         std::uint32_t index;
     };
-    struct Slot {
-        std::uint32_t cell;  // kEmpty when free
-        std::uint32_t begin;
-        std::uint32_t end;
+    struct Word {
+        std::uint64_t bits;  // cell 64 w + b is occupied when bit b is set
+        std::uint32_t rank;  // occupied cells before this word
     };
-    static constexpr std::uint32_t kEmpty = 0xffffffffU;
 
-    [[nodiscard]] const Slot* find(std::uint32_t cell) const;
+    [[nodiscard]] std::int64_t row(double lat) const;
+    [[nodiscard]] std::int64_t col(double lng) const;
 
-    std::vector<Point> points_;  // by cell
-    std::vector<Slot> slots_;    // open addressing, power-of-two size
-    std::uint32_t mask_ = 0;
+    double per_deg_;  // cells per degree
+    std::int64_t rows_;
+    std::int64_t cols_;
+    std::vector<Word> words_;
+    std::vector<std::uint32_t> starts_;  // first point of each occupied cell, and the end
+    std::vector<Point> points_;          // by cell, then index
 };
 
 }  // namespace bench

@@ -97,6 +97,16 @@ bool write_data_file(const std::string& path, const std::vector<E_DOG_DATA>& cam
     return std::fclose(f) == 0 && ok;
 }
 
+std::vector<Position> make_globe_positions(std::size_t n, std::mt19937_64& rng) {
+    std::uniform_real_distribution<double> z(-1.0, 1.0);
+    std::uniform_real_distribution<double> lng(-180.0, 180.0);
+    std::vector<Position> out(n);
+    for (Position& p : out) {
+        p = {std::asin(z(rng)) * 180.0 / M_PI, lng(rng)};
+    }
+    return out;
+}
+
 std::vector<Position> make_queries(const std::vector<E_DOG_DATA>& cams, std::size_t n,
                                    std::mt19937_64& rng) {
     std::uniform_int_distribution<std::size_t> pick(0, cams.size() - 1);

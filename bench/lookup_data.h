@@ -31,6 +31,9 @@ bool write_data_file(const std::string& path, const std::vector<E_DOG_DATA>& cam
 std::vector<Position> make_queries(const std::vector<E_DOG_DATA>& cams, std::size_t n,
                                    std::mt19937_64& rng);
 
+// Positions uniform over the globe's surface (by area, not by degree).
+std::vector<Position> make_globe_positions(std::size_t n, std::mt19937_64& rng);
+
 // Drives of `fixes_per_drive` fixes, one a second, at a steady speed of 14
 // to 36 m/s (50 to 130 km/h) each, in gentle curves, starting at random
 // cameras: `n` fixes in drive order.

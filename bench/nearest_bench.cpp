@@ -1,18 +1,22 @@
 // The exact nearest-camera search against the two searches of the lookup
-// run, a brute-force scan, a uniform grid and an R-tree, on the same data
-// files of 1,000,000 cameras (clustered around cities, and uniform) and the
-// same positions. Three workloads per file: positions near random cameras,
-// and drives at one fix a second, in drive order and shuffled. Also counts,
-// against the exact answer, how often each search answers with another
-// camera or misses one. Ends with one table of the three exact searches over
-// every workload.
+// run, a brute-force scan, a tuned uniform grid and an R-tree, on the same
+// data files of 1,000,000 cameras (clustered around cities, and uniform) and
+// the same positions. Four workloads per file: positions near random
+// cameras, drives at one fix a second in drive order and shuffled, and
+// positions uniform on the globe. The three exact searches are checked
+// against the exact answer on every position and timed interleaved on the
+// thread's CPU clock; a table shows the grid's cell size tuned on every
+// workload. Ends with one table of the three exact searches over every
+// workload.
 //
 //   nearest_bench [COUNT [QUERIES [RUNS [DIR]]]]
 //
-// QUERIES is the number of positions and of drive fixes. The searches' own
-// lines go to /dev/null; the report goes to standard error.
+// QUERIES is the number of positions, of drive fixes and of globe positions.
+// The searches' own lines go to /dev/null; the report goes to standard
+// error.
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -25,7 +29,9 @@
 #include <vector>
 
 #include "bench/grid_peer.h"
+#include "bench/interleave.h"
 #include "bench/lookup_data.h"
+#include "bench/rtree_peer.h"
 #include "edog/datafile/e_dog_record.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_source_date.h"
@@ -36,50 +42,22 @@
 #include "edog/search/search_trace.h"
 #include "geo/distance.h"
 #include "geo/geohash.h"
-#include <boost/function_output_iterator.hpp>
-#include <boost/geometry.hpp>
-#include <boost/geometry/index/rtree.hpp>
 
 namespace {
 
-namespace bg = boost::geometry;
-namespace bgi = boost::geometry::index;
-using Point = bg::model::point<double, 2, bg::cs::cartesian>;  // (longitude, latitude)
-using Box = bg::model::box<Point>;
-using Value = std::pair<Point, std::uint32_t>;
-using RTree = bgi::rtree<Value, bgi::rstar<16>>;
 using bench::Position;
 
 constexpr double kRadius = 800.0;
-
-bool takeable(const E_DOG_DATA& c) {
-    return e_dog::qualifies(c.DirType) && std::isfinite(c.Gps_lat) && std::isfinite(c.Gps_lng);
-}
+// The grid's cell sizes tried, in degrees; the peer is the one at kGridCell,
+// the fastest over the workloads on both files.
+constexpr std::array<double, 5> kGridCells = {0.01, 0.02, 0.03, 0.05, 0.1};
+constexpr std::size_t kGridCell = 2;
 
 // The answer by definition; `every_record` measures every record, as the
 // brute-force row times it, else records out of reach in latitude alone are
 // passed over.
 long exact_answer(const std::vector<E_DOG_DATA>& cams, const Position& q, bool every_record) {
     return e_dog::reference::nearest(cams, q.lat, q.lng, kRadius, !every_record).index;
-}
-
-long rtree_answer(const RTree& tree, const std::vector<E_DOG_DATA>& cams, const Position& q) {
-    const e_dog::ReachBox box = e_dog::reach_box(q.lat, q.lng, kRadius);
-    long best = -1;
-    double best_d = kRadius;
-    for (std::size_t i = 0; i < box.lng_count; ++i) {
-        const Box b(Point(box.lng[i].first, box.lat_lo), Point(box.lng[i].second, box.lat_hi));
-        tree.query(bgi::intersects(b), boost::make_function_output_iterator([&](const Value& v) {
-                       const E_DOG_DATA& c = cams[v.second];
-                       const double d = get_distance(q.lat, q.lng, c.Gps_lat, c.Gps_lng);
-                       const auto idx = static_cast<long>(v.second);
-                       if (d < best_d || (d == best_d && best >= 0 && idx < best)) {
-                           best_d = d;
-                           best = idx;
-                       }
-                   }));
-    }
-    return best;
 }
 
 // Resident anonymous memory (the heap: key array, R-tree) in KB; the data
@@ -131,7 +109,8 @@ struct Summary {
     double nearest;
     double grid;
     double rtree;
-    std::size_t wrong;  // answers of any of the three that differ from the exact one
+    std::size_t wrong;           // answers of any of the three that differ from the exact one
+    std::vector<double> tuning;  // the grid's rate at each of kGridCells
 };
 
 constexpr std::size_t kFixesPerDrive = 200;
@@ -143,13 +122,15 @@ double seconds_since(std::chrono::steady_clock::time_point t0) {
 // The peers built beside the search's keys on one file, and what building
 // each took.
 struct Peers {
-    std::unique_ptr<RTree> tree;
-    std::unique_ptr<bench::GridPeer> grid;
+    std::unique_ptr<bench::RTreePeer> tree;
+    std::vector<std::unique_ptr<bench::GridPeer>> grids;  // one per kGridCells
     double key_build_s = 0.0;
     double tree_build_s = 0.0;
     double grid_build_s = 0.0;
     long keys_kb = 0;
     long tree_kb = 0;
+
+    [[nodiscard]] const bench::GridPeer& grid() const { return *grids[kGridCell]; }
 };
 
 Peers build_peers(const std::vector<E_DOG_DATA>& cams, const Position& first) {
@@ -164,22 +145,17 @@ Peers build_peers(const std::vector<E_DOG_DATA>& cams, const Position& first) {
 
     const long rss_before_tree = resident_kb();
     t0 = std::chrono::steady_clock::now();
-    std::vector<Value> values;
-    for (std::size_t i = 0; i < cams.size(); ++i) {
-        if (takeable(cams[i])) {
-            values.emplace_back(Point(cams[i].Gps_lng, cams[i].Gps_lat),
-                                static_cast<std::uint32_t>(i));
-        }
-    }
-    p.tree = std::make_unique<RTree>(values.begin(), values.end());
-    values.clear();
-    values.shrink_to_fit();
+    p.tree = std::make_unique<bench::RTreePeer>(cams);
     p.tree_build_s = seconds_since(t0);
     p.tree_kb = resident_kb() - rss_before_tree;
 
-    t0 = std::chrono::steady_clock::now();
-    p.grid = std::make_unique<bench::GridPeer>(cams);
-    p.grid_build_s = seconds_since(t0);
+    for (std::size_t g = 0; g < kGridCells.size(); ++g) {
+        t0 = std::chrono::steady_clock::now();
+        p.grids.push_back(std::make_unique<bench::GridPeer>(cams, kGridCells[g]));
+        if (g == kGridCell) {
+            p.grid_build_s = seconds_since(t0);
+        }
+    }
     return p;
 }
 
@@ -241,16 +217,25 @@ struct FileBench {
     int runs;
 };
 
-// The three exact searches on one workload, checked and timed; the lookup
-// run's rows before them on the positions.
+// The grid at every cell size on one workload, interleaved.
+std::vector<double> grid_tuning(const FileBench& f, const std::vector<Position>& where) {
+    std::vector<bench::PositionSearch> grids;
+    for (const auto& g : f.peers.grids) {
+        grids.emplace_back([&g](const Position& q) { (void)g->nearest(q.lat, q.lng, kRadius); });
+    }
+    return bench::interleaved_rates(where, f.runs, grids);
+}
+
+// The three exact searches on one workload, checked and timed interleaved;
+// the lookup run's rows before them on the positions.
 void bench_workload(const FileBench& f, const char* workload, const std::vector<Position>& where,
                     const LookupRun* lookup, std::vector<Summary>& summary) {
     Tally nearest_t;
     Tally grid_t;
     Tally rtree_t;
     std::size_t answered = 0;
-    const bench::GridPeer& grid = *f.peers.grid;
-    const RTree& tree = *f.peers.tree;
+    const bench::GridPeer& grid = f.peers.grid();
+    const bench::RTreePeer& tree = *f.peers.tree;
     for (const Position& q : where) {
         const long want = exact_answer(f.cams, q, false);
         answered += want >= 0 ? 1U : 0U;
@@ -258,42 +243,43 @@ void bench_workload(const FileBench& f, const char* workload, const std::vector<
         const E_DOG_DATA r = e_dog_search_nearest(q.lat, q.lng, kRadius, &lcd);
         tally(nearest_t, f.index_of(lcd, r), want);
         tally(grid_t, grid.nearest(q.lat, q.lng, kRadius), want);
-        tally(rtree_t, rtree_answer(tree, f.cams, q), want);
+        tally(rtree_t, tree.nearest(q.lat, q.lng, kRadius), want);
     }
-    const double nearest = bench::median_rate(where, f.runs, [](const Position& q) {
-        E_DOG_LCD lcd{};
-        (void)e_dog_search_nearest(q.lat, q.lng, kRadius, &lcd);
-    });
-    const double grid_rate = bench::median_rate(
-        where, f.runs, [&](const Position& q) { (void)grid.nearest(q.lat, q.lng, kRadius); });
-    const double rtree = bench::median_rate(
-        where, f.runs, [&](const Position& q) { (void)rtree_answer(tree, f.cams, q); });
+    const std::vector<bench::PositionSearch> searches = {
+        [](const Position& q) {
+            E_DOG_LCD lcd{};
+            (void)e_dog_search_nearest(q.lat, q.lng, kRadius, &lcd);
+        },
+        [&](const Position& q) { (void)grid.nearest(q.lat, q.lng, kRadius); },
+        [&](const Position& q) { (void)tree.nearest(q.lat, q.lng, kRadius); }};
+    const std::vector<double> rates = bench::interleaved_rates(where, f.runs, searches);
     if (lookup != nullptr) {
-        print_row(workload, "QueueSearch + e_dog_search_by_info_file", lookup->bucket, grid_rate,
+        print_row(workload, "QueueSearch + e_dog_search_by_info_file", lookup->bucket, rates[1],
                   &lookup->bucket_t);
-        print_row(workload, "e_dog_binary_search_by_file", lookup->bisect, grid_rate,
+        print_row(workload, "e_dog_binary_search_by_file", lookup->bisect, rates[1],
                   &lookup->bisect_t);
-        print_row(workload, "brute force, every record (10 positions)", lookup->brute, grid_rate,
+        print_row(workload, "brute force, every record (10 positions)", lookup->brute, rates[1],
                   nullptr);
     }
-    print_row(workload, "e_dog_search_nearest", nearest, grid_rate, &nearest_t);
-    print_row(workload, "uniform grid, 0.025-degree cells", grid_rate, grid_rate, &grid_t);
-    print_row(workload, "Boost.Geometry R-tree (rstar<16>, packed)", rtree, grid_rate, &rtree_t);
-    summary.push_back({std::string(f.name) + " " + workload, answered, nearest, grid_rate, rtree,
+    print_row(workload, "e_dog_search_nearest", rates[0], rates[1], &nearest_t);
+    print_row(workload, "uniform grid, 0.03-degree cells, bitmap", rates[1], rates[1], &grid_t);
+    print_row(workload, "Boost R*-tree (rstar<16>, packed), radians", rates[2], rates[1], &rtree_t);
+    summary.push_back({std::string(f.name) + " " + workload, answered, rates[0], rates[1], rates[2],
                        nearest_t.other + nearest_t.missed + grid_t.other + grid_t.missed +
-                           rtree_t.other + rtree_t.missed});
+                           rtree_t.other + rtree_t.missed,
+                       grid_tuning(f, where)});
 }
 
 void print_memory(const Peers& p, std::size_t count) {
-    std::fprintf(stderr,
-                 "key array %.2f bytes/camera (%zu bytes; heap +%ld KB, built in %.3f s); "
-                 "R-tree heap +%ld KB (%.1f bytes/camera), built in %.3f s; grid %.1f "
-                 "bytes/camera, built in %.3f s\n",
-                 static_cast<double>(e_dog::nearest_index_bytes()) / static_cast<double>(count),
-                 e_dog::nearest_index_bytes(), p.keys_kb, p.key_build_s, p.tree_kb,
-                 static_cast<double>(p.tree_kb) * 1024.0 / static_cast<double>(count),
-                 p.tree_build_s, static_cast<double>(p.grid->memory()) / static_cast<double>(count),
-                 p.grid_build_s);
+    std::fprintf(
+        stderr,
+        "search index %.2f bytes/camera (%zu bytes; heap +%ld KB, built in %.3f s); "
+        "R-tree heap +%ld KB (%.1f bytes/camera), built in %.3f s; grid %.1f "
+        "bytes/camera, built in %.3f s\n",
+        static_cast<double>(e_dog::nearest_index_bytes()) / static_cast<double>(count),
+        e_dog::nearest_index_bytes(), p.keys_kb, p.key_build_s, p.tree_kb,
+        static_cast<double>(p.tree_kb) * 1024.0 / static_cast<double>(count), p.tree_build_s,
+        static_cast<double>(p.grid().memory()) / static_cast<double>(count), p.grid_build_s);
 }
 
 // Every workload on one file (clustered or uniform).
@@ -312,6 +298,7 @@ bool bench_file(const bench::Args& args, bool clustered, std::vector<Summary>& s
     const std::vector<Position> drive = bench::make_drives(cams, args.queries, kFixesPerDrive, rng);
     std::vector<Position> shuffled = drive;
     std::shuffle(shuffled.begin(), shuffled.end(), rng);
+    const std::vector<Position> globe = bench::make_globe_positions(args.queries, rng);
 
     const Peers peers = build_peers(cams, file.queries[0]);
     const LookupRun lookup = time_lookup_run(cams, file.queries, args.runs, index_of);
@@ -322,6 +309,7 @@ bool bench_file(const bench::Args& args, bool clustered, std::vector<Summary>& s
     bench_workload(f, "positions", file.queries, &lookup, summary);
     bench_workload(f, "drive", drive, nullptr, summary);
     bench_workload(f, "drive shuffled", shuffled, nullptr, summary);
+    bench_workload(f, "globe", globe, nullptr, summary);
     print_memory(peers, args.count);
     return true;
 }
@@ -334,8 +322,9 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     std::fprintf(stderr,
-                 "cameras: %zu, positions and drive fixes: %zu each (drives of %zu s at 50-130 "
-                 "km/h), runs: %d, radius %.0f m (median of runs)\n",
+                 "cameras: %zu, positions, drive fixes and globe positions: %zu each (drives of "
+                 "%zu s at 50-130 km/h), runs: %d interleaved, radius %.0f m (median of runs, "
+                 "thread CPU time)\n",
                  args.count, args.queries, kFixesPerDrive, args.runs, kRadius);
     std::vector<Summary> summary;
     for (const bool clustered : {true, false}) {
@@ -349,6 +338,19 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "%-26s %9zu %12.0f %12.0f %12.0f %7.2fx %7.2fx %6zu\n",
                      s.workload.c_str(), s.answered, s.nearest, s.grid, s.rtree, s.nearest / s.grid,
                      s.nearest / s.rtree, s.wrong);
+    }
+    std::fprintf(stderr, "\ngrid cell size tuned, q/s (median of runs, interleaved)\n%-26s",
+                 "workload");
+    for (const double cell : kGridCells) {
+        std::fprintf(stderr, " %9.2f deg", cell);
+    }
+    std::fprintf(stderr, "\n");
+    for (const Summary& s : summary) {
+        std::fprintf(stderr, "%-26s", s.workload.c_str());
+        for (const double rate : s.tuning) {
+            std::fprintf(stderr, " %13.0f", rate);
+        }
+        std::fprintf(stderr, "\n");
     }
     return 0;
 }
