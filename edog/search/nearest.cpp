@@ -179,7 +179,8 @@ bool search_nearby(e_dog::SearchView& v, const e_dog::ReachBox& box, const Dista
 void search_indexed(e_dog::SearchView& v, double lati, double longi, double radius_m, Best& best) {
     const e_dog::ReachBox box = e_dog::reach_box(lati, longi, radius_m);
     const e_dog::CellRanges fine = e_dog::fine_cells(box);
-    if (!e_dog::may_hold_keys(v.keys, fine)) {
+    // A nearby list that serves answers without the bitmap's cache miss.
+    if (!nearby.serves(v.keys.id(), radius_m, box) && !e_dog::may_hold_keys(v.keys, fine)) {
         // No record in reach: nothing to measure, and an empty area is
         // worth a nearby list when the drive comes close to cameras again.
         nearby.last_lat = lati;
