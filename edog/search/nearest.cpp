@@ -177,6 +177,7 @@ bool search_nearby(e_dog::SearchView& v, const e_dog::ReachBox& box, const Dista
 }
 
 void search_indexed(e_dog::SearchView& v, double lati, double longi, double radius_m, Best& best) {
+    v.keys.prefetch_occupied(lati, longi);  // its miss overlaps the reach box
     const e_dog::ReachBox box = e_dog::reach_box(lati, longi, radius_m);
     const e_dog::CellRanges fine = e_dog::fine_cells(box);
     // A nearby list that serves answers without the bitmap's cache miss.

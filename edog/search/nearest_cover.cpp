@@ -75,20 +75,38 @@ CellRanges fine_cells(const ReachBox& box) {
 }
 
 bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
-    constexpr std::uint64_t kMaxTested = 16;
+    // The cells' code bits: latitude and longitude indices spread to
+    // alternate bits, longitude on top (the odd positions of an even count,
+    // the even positions of an odd one). The next cell along an axis is the
+    // spread index plus one carried through the other axis's bits.
+    constexpr std::int64_t kMaxSide = 4;
     const int bits = keys.occupancy_bits();
-    const CellRanges cells = coarsen(fine, bits);
-    if (bits == 0 || cells.cell_count() > kMaxTested) {
+    const auto lat_shift = static_cast<unsigned>(lat_bits(kCodeBits) - lat_bits(bits));
+    const auto lng_shift = static_cast<unsigned>(lng_bits(kCodeBits) - lng_bits(bits));
+    const unsigned lat_at = bits % 2 == 0 ? 0U : 1U;
+    const std::uint64_t lat_mask = 0x5555555555555555ULL << lat_at;
+    const std::uint64_t lng_mask = 0x5555555555555555ULL << (1U - lat_at);
+    const std::int64_t lat_lo = fine.lat.lo >> lat_shift;
+    const std::int64_t lat_hi = fine.lat.hi >> lat_shift;
+    if (lat_hi - lat_lo >= kMaxSide) {
         return true;
     }
-    for (std::int64_t la = cells.lat.lo; la <= cells.lat.hi; ++la) {
-        for (std::size_t r = 0; r < cells.lng_count; ++r) {
-            for (std::int64_t lo = cells.lng[r].lo; lo <= cells.lng[r].hi; ++lo) {
-                if (keys.occupied(geo::interleave(static_cast<std::uint64_t>(lo),
-                                                  static_cast<std::uint64_t>(la), bits))) {
+    for (std::size_t r = 0; r < fine.lng_count; ++r) {
+        const std::int64_t lng_lo = fine.lng[r].lo >> lng_shift;
+        const std::int64_t lng_hi = fine.lng[r].hi >> lng_shift;
+        if (lng_hi - lng_lo >= kMaxSide) {
+            return true;
+        }
+        std::uint64_t la = geo::spread(static_cast<std::uint64_t>(lat_lo)) << lat_at;
+        for (std::int64_t i = lat_lo; i <= lat_hi; ++i) {
+            std::uint64_t lo = geo::spread(static_cast<std::uint64_t>(lng_lo)) << (1U - lat_at);
+            for (std::int64_t j = lng_lo; j <= lng_hi; ++j) {
+                if (keys.occupied(la | lo)) {
                     return true;
                 }
+                lo = ((lo | ~lng_mask) + 1) & lng_mask;
             }
+            la = ((la | ~lat_mask) + 1) & lat_mask;
         }
     }
     return false;

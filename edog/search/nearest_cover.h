@@ -29,7 +29,7 @@ CellRanges fine_cells(const ReachBox& box);
 
 // False when no placed key lies in the fine cells: every cell of the keys'
 // occupancy bitmap that they touch is empty. True when one is not, or when
-// they touch too many to test.
+// they span more than four cells along an axis.
 bool may_hold_keys(const KeyArray& keys, const CellRanges& fine);
 
 // The code length in bits (a multiple of 5) whose cells cover the box in at

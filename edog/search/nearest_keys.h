@@ -61,6 +61,15 @@ public:
     [[nodiscard]] bool occupied(std::uint64_t cell) const {
         return (occ_[cell / 64] >> (cell % 64) & 1U) != 0;
     }
+    // Asks for the bitmap word of the cell holding (lat, lng) to be brought
+    // into the cache, so that its miss overlaps the work before the test.
+    void prefetch_occupied(double lat, double lng) const {
+        const int lat_n = geo::lat_bits(occ_bits_);
+        const int lng_n = geo::lng_bits(occ_bits_);
+        const auto la = static_cast<std::uint64_t>(geo::cell_index(lat, -90.0, 180.0, lat_n));
+        const auto lo = static_cast<std::uint64_t>(geo::cell_index(lng, -180.0, 360.0, lng_n));
+        __builtin_prefetch(occ_.get() + geo::interleave(lo, la, occ_bits_) / 64);
+    }
     // Marks the cells of placed keys given in ascending order: each bitmap
     // word is gathered and written once, so that writers of ranges of keys
     // that do not overlap may run at once in several threads (only a word
