@@ -17,16 +17,13 @@
 namespace e_dog {
 
 // Calls visit(key, record) for every key of `keys` in reach of `box` (whose
-// fine cells are `fine`) with
-// all the flags of `need` (kTakeable, kPlaced), in key order; a visit that
-// answers false ends the walk. False, visiting nothing, when the box cannot
-// be covered by key ranges (it always can: one code character has 32 cells).
+// fine cells are `fine`) with all the flags of `need` (kTakeable, kPlaced),
+// in key order; a visit that answers false ends the walk. False, visiting
+// nothing, when the box cannot be covered by key ranges (it always can: one
+// code character has 32 cells). The caller has asked may_hold_keys first.
 template <typename Visit>
 bool walk_keys_in_cells(const KeyArray& keys, const ReachBox& box, const CellRanges& fine,
                         std::uint64_t need, Visit&& visit) {
-    if (!may_hold_keys(keys, fine)) {
-        return true;
-    }
     Cover cover;
     if (!cover_ranges(fine, cover_bits(box, fine), cover)) {
         return false;
@@ -36,11 +33,16 @@ bool walk_keys_in_cells(const KeyArray& keys, const ReachBox& box, const CellRan
     return true;
 }
 
-// The same, for a box whose fine cells are not yet known.
+// The same, for a box whose fine cells are not yet known: nothing where the
+// occupancy bitmap says no placed key is in them.
 template <typename Visit>
 bool walk_keys_in_reach(const KeyArray& keys, const ReachBox& box, std::uint64_t need,
                         Visit&& visit) {
-    return walk_keys_in_cells(keys, box, fine_cells(box), need, std::forward<Visit>(visit));
+    const CellRanges fine = fine_cells(box);
+    if (!may_hold_keys(keys, fine)) {
+        return true;
+    }
+    return walk_keys_in_cells(keys, box, fine, need, std::forward<Visit>(visit));
 }
 
 }  // namespace e_dog
