@@ -67,12 +67,18 @@ void KeyArray::finish() {
     }
 }
 
-void KeyArray::OccupancyWriter::flush() {
-    if (bits_ != 0) {
+void KeyArray::OccupancyWriter::flush(bool shared) {
+    if (bits_ == 0) {
+        return;
+    }
+    if (shared) {
         std::atomic_ref<std::uint64_t>(keys_.occ_[word_])
             .fetch_or(bits_, std::memory_order_relaxed);
-        bits_ = 0;
+    } else {
+        keys_.occ_[word_] |= bits_;
     }
+    bits_ = 0;
+    written_ = true;
 }
 
 std::size_t KeyArray::memory() const {

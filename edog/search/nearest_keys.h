@@ -72,12 +72,13 @@ public:
     }
     // Marks the cells of placed keys given in ascending order: each bitmap
     // word is gathered and written once, so that writers of ranges of keys
-    // that do not overlap may run at once in several threads (only a word
-    // at the ends of a range can be shared, and it is written atomically).
+    // that do not overlap may run at once in several threads. Only a range's
+    // first and last words can be another range's too (the keys ascend), and
+    // only they are written atomically.
     class OccupancyWriter {
     public:
         explicit OccupancyWriter(KeyArray& keys) : keys_(keys) {}
-        ~OccupancyWriter() { flush(); }
+        ~OccupancyWriter() { flush(true); }
         OccupancyWriter(const OccupancyWriter&) = delete;
         OccupancyWriter& operator=(const OccupancyWriter&) = delete;
         OccupancyWriter(OccupancyWriter&&) = delete;
@@ -86,18 +87,19 @@ public:
         void add(std::uint64_t key) {
             const std::uint64_t cell = key >> (kKeyBits - keys_.occ_bits_);
             if (cell / 64 != word_) {
-                flush();
+                flush(!written_);
                 word_ = cell / 64;
             }
             bits_ |= std::uint64_t{1} << (cell % 64);
         }
 
     private:
-        void flush();
+        void flush(bool shared);
 
         KeyArray& keys_;
         std::uint64_t word_ = 0;
         std::uint64_t bits_ = 0;
+        bool written_ = false;
     };
     // Different for every array allocated in this process (0: none).
     [[nodiscard]] std::uint64_t id() const { return id_; }
