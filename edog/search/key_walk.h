@@ -25,8 +25,14 @@ template <typename Visit>
 bool walk_keys_in_cells(const KeyArray& keys, const ReachBox& box, const CellRanges& fine,
                         std::uint64_t need, Visit&& visit) {
     Cover cover;
-    if (!cover_ranges(fine, cover_bits(box, fine), cover)) {
+    const int bits = cover_bits(box, fine);
+    if (!cover_ranges(fine, bits, cover)) {
         return false;
+    }
+    // A takeable key has a position too: every key asked for has its cell
+    // marked.
+    if ((need & (kTakeable | kPlaced)) != 0) {
+        drop_unoccupied(keys, bits, cover);
     }
     const KeyBox in_box(fine.lat, fine.lng.data(), fine.lng_count);
     scan_key_ranges(keys, cover.ranges, cover.count, in_box, need, std::forward<Visit>(visit));

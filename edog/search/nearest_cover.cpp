@@ -171,4 +171,19 @@ bool cover_ranges(const CellRanges& fine, int bits, Cover& cover) {
     return true;
 }
 
+void drop_unoccupied(const KeyArray& keys, int bits, Cover& cover) {
+    if (bits < keys.occupancy_bits()) {
+        return;
+    }
+    // A range lies in one cell of `bits` bits, so in one of the bitmap's.
+    const auto shift = static_cast<unsigned>(kKeyBits - keys.occupancy_bits());
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < cover.count; ++i) {
+        if (keys.occupied(cover.ranges[i].first >> shift)) {
+            cover.ranges[kept++] = cover.ranges[i];
+        }
+    }
+    cover.count = kept;
+}
+
 }  // namespace e_dog

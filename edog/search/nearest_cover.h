@@ -55,6 +55,11 @@ struct Cover {
 // more than kMaxRanges.
 bool cover_ranges(const CellRanges& fine, int bits, Cover& cover);
 
+// Drops the ranges whose cell (at a code length of `bits` bits, at least
+// the occupancy bitmap's) holds no placed key: they can give no key with a
+// position. Keeps them all when the cells are larger than the bitmap's.
+void drop_unoccupied(const KeyArray& keys, int bits, Cover& cover);
+
 }  // namespace e_dog
 
 #endif  // EDOG_NEAREST_COVER_H
