@@ -108,7 +108,8 @@ TEST(NearestKeys, KeyBoxHoldsExactlyTheKeysOfItsCells) {
 // The occupancy bitmap, marked from two threads over the halves of the keys
 // as the key build does, holds exactly the cells of the placed keys; and a
 // box that may_hold_keys turns away holds no placed key (checked against
-// every key) for boxes around keys, beside them and anywhere.
+// every key) for boxes around keys, beside them and anywhere; nor does a
+// cover range that drop_unoccupied removes.
 TEST(NearestKeys, OccupancyMarksExactlyTheCellsOfPlacedKeys) {
     std::mt19937_64 rng(5);
     for (const std::uint32_t n : {1U, 100U, 5000U, 300000U}) {
@@ -169,12 +170,27 @@ TEST(NearestKeys, OccupancyMarksExactlyTheCellsOfPlacedKeys) {
             fine.lat = {std::max<std::int64_t>(0, la - reach), la + reach};
             fine.lng[0] = {std::max<std::int64_t>(0, lo - reach), lo + reach};
             fine.lng_count = 1;
-            if (e_dog::may_hold_keys(keys, fine)) {
+            const e_dog::KeyBox box(fine.lat, fine.lng.data(), 1);
+            if (!e_dog::may_hold_keys(keys, fine)) {
+                for (const std::uint64_t k : want) {
+                    ASSERT_FALSE((k & e_dog::kPlaced) != 0 && box.holds(k)) << n << " box " << b;
+                }
                 continue;
             }
-            const e_dog::KeyBox box(fine.lat, fine.lng.data(), 1);
+            // The cover without its unoccupied ranges still holds every
+            // placed key of the box, at the bitmap's cells and finer ones.
+            e_dog::Cover cover;
+            const int cover_at = bits + b % 6;
+            ASSERT_TRUE(e_dog::cover_ranges(fine, cover_at, cover));
+            e_dog::drop_unoccupied(keys, cover_at, cover);
             for (const std::uint64_t k : want) {
-                ASSERT_FALSE((k & e_dog::kPlaced) != 0 && box.holds(k)) << n << " box " << b;
+                if ((k & e_dog::kPlaced) == 0 || !box.holds(k)) {
+                    continue;
+                }
+                ASSERT_TRUE(std::any_of(
+                    cover.ranges.begin(), cover.ranges.begin() + cover.count,
+                    [k](const e_dog::KeyRange& r) { return r.first <= k && k <= r.last; }))
+                    << n << " box " << b;
             }
         }
     }
