@@ -1,6 +1,7 @@
 #include "edog/search/nearest_cover.h"
 
 #include <algorithm>
+#include <array>
 
 namespace e_dog {
 
@@ -74,33 +75,34 @@ CellRanges fine_cells(const ReachBox& box) {
     return r;
 }
 
-bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
-    // The cells' code bits: latitude and longitude indices spread to
-    // alternate bits, longitude on top (the odd positions of an even count,
-    // the even positions of an odd one). The next cell along an axis is the
-    // spread index plus one carried through the other axis's bits.
+namespace {
+
+// Whether any cell of the occupancy bitmap in the index ranges `lat` and
+// `lng` (at the bitmap's code length) is marked. The cells' code bits:
+// latitude and longitude indices spread to alternate bits, longitude on top
+// (the odd positions of an even count, the even positions of an odd one).
+// The next cell along an axis is the spread index plus one carried through
+// the other axis's bits.
+bool any_occupied(const KeyArray& keys, IndexRange lat, const IndexRange* lng,
+                  std::size_t lng_count) {
     constexpr std::int64_t kMaxSide = 4;
-    const int bits = keys.occupancy_bits();
-    const auto lat_shift = static_cast<unsigned>(lat_bits(kCodeBits) - lat_bits(bits));
-    const auto lng_shift = static_cast<unsigned>(lng_bits(kCodeBits) - lng_bits(bits));
-    const unsigned lat_at = bits % 2 == 0 ? 0U : 1U;
+    const unsigned lat_at = keys.occupancy_bits() % 2 == 0 ? 0U : 1U;
     const std::uint64_t lat_mask = 0x5555555555555555ULL << lat_at;
-    const std::uint64_t lng_mask = 0x5555555555555555ULL << (1U - lat_at);
-    const std::int64_t lat_lo = fine.lat.lo >> lat_shift;
-    const std::int64_t lat_hi = fine.lat.hi >> lat_shift;
-    if (lat_hi - lat_lo >= kMaxSide) {
+    const std::uint64_t lng_mask = lat_mask ^ 0xFFFFFFFFFFFFFFFFULL;
+    if (lat.hi - lat.lo >= kMaxSide) {
         return true;
     }
-    for (std::size_t r = 0; r < fine.lng_count; ++r) {
-        const std::int64_t lng_lo = fine.lng[r].lo >> lng_shift;
-        const std::int64_t lng_hi = fine.lng[r].hi >> lng_shift;
-        if (lng_hi - lng_lo >= kMaxSide) {
+    const std::uint64_t lat_first = geo::spread(static_cast<std::uint64_t>(lat.lo)) << lat_at;
+    for (std::size_t r = 0; r < lng_count; ++r) {
+        if (lng[r].hi - lng[r].lo >= kMaxSide) {
             return true;
         }
-        std::uint64_t la = geo::spread(static_cast<std::uint64_t>(lat_lo)) << lat_at;
-        for (std::int64_t i = lat_lo; i <= lat_hi; ++i) {
-            std::uint64_t lo = geo::spread(static_cast<std::uint64_t>(lng_lo)) << (1U - lat_at);
-            for (std::int64_t j = lng_lo; j <= lng_hi; ++j) {
+        const std::uint64_t lng_first = geo::spread(static_cast<std::uint64_t>(lng[r].lo))
+                                        << (1U - lat_at);
+        std::uint64_t la = lat_first;
+        for (std::int64_t i = lat.lo; i <= lat.hi; ++i) {
+            std::uint64_t lo = lng_first;
+            for (std::int64_t j = lng[r].lo; j <= lng[r].hi; ++j) {
                 if (keys.occupied(la | lo)) {
                     return true;
                 }
@@ -110,6 +112,36 @@ bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
         }
     }
     return false;
+}
+
+}  // namespace
+
+bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
+    const int bits = keys.occupancy_bits();
+    const auto lat_shift = static_cast<unsigned>(lat_bits(kCodeBits) - lat_bits(bits));
+    const auto lng_shift = static_cast<unsigned>(lng_bits(kCodeBits) - lng_bits(bits));
+    std::array<IndexRange, 2> lng{};
+    for (std::size_t r = 0; r < fine.lng_count; ++r) {
+        lng[r] = {fine.lng[r].lo >> lng_shift, fine.lng[r].hi >> lng_shift};
+    }
+    return any_occupied(keys, {fine.lat.lo >> lat_shift, fine.lat.hi >> lat_shift}, lng.data(),
+                        fine.lng_count);
+}
+
+bool may_hold_keys(const KeyArray& keys, const ReachBox& box) {
+    // fine_cells' arithmetic at fewer bits: the products differ by a power of
+    // two, exactly, so each index is the fine one shifted down.
+    const int nlat = lat_bits(keys.occupancy_bits());
+    const int nlng = lng_bits(keys.occupancy_bits());
+    std::array<IndexRange, 2> lng{};
+    for (std::size_t r = 0; r < box.lng_count; ++r) {
+        lng[r] = {geo::cell_index(box.lng[r].first - kEdgeEpsDeg, -180.0, 360.0, nlng),
+                  geo::cell_index(box.lng[r].second + kEdgeEpsDeg, -180.0, 360.0, nlng)};
+    }
+    return any_occupied(keys,
+                        {geo::cell_index(box.lat_lo - kEdgeEpsDeg, -90.0, 180.0, nlat),
+                         geo::cell_index(box.lat_hi + kEdgeEpsDeg, -90.0, 180.0, nlat)},
+                        lng.data(), box.lng_count);
 }
 
 int cover_bits(const ReachBox& box, const CellRanges& fine) {
