@@ -2,6 +2,7 @@
 // blocks, damaged and unsorted files (scanned whole), a file shrinking under
 // the map, and a file renamed over the one opened.
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "edog/datafile/data_map.h"
 #include "edog/e_dog_internal.h"
 #include "edog/e_dog_source_date.h"
 #include "edog/lookup/lookup.h"
@@ -165,6 +167,43 @@ TEST_F(Nearest, SurvivesTheFileShrinkingUnderIt) {
             expect_agreement({}, queries);
         }
     }
+}
+
+// The key build reads records in runs with pread. Records the file no
+// longer has (cut short after the view was made) must read as zeros counted
+// as faults, as a read of the map does, so that the search that read them
+// runs again on the file as it is; else the view would keep no keys.
+TEST(FileReads, RecordsTheFileLostReadAsCountedZeros) {
+    const test::ScratchDir dir;
+    std::vector<E_DOG_DATA> recs;
+    for (int i = 0; i < 2000; ++i) {
+        recs.push_back(test::camera("s000000000", 1.0, 2.0, 1, 50, i));
+    }
+    test::write_records("DATA_T.BIN", recs);
+    const std::string bytes = test::read_file("DATA_T.BIN");
+    const int fd = ::open("DATA_T.BIN", O_RDONLY);
+    ASSERT_GE(fd, 0);
+    e_dog::FileMap file;
+    file.attach(fd, 2000);
+    ASSERT_NE(file.bytes(), nullptr);
+    e_dog::DataMap map;
+    map.attach(file, 2000);
+    std::string out(bytes.size(), 'x');
+    const auto read_all = [&] {
+        map.read_records(0, 2000, reinterpret_cast<unsigned char*>(out.data()));
+    };
+    read_all();
+    EXPECT_EQ(out, bytes);
+    EXPECT_EQ(file.faults(), 0U);
+
+    const std::size_t kept = 150 * 56 + 20;  // 25 whole pages lost
+    ASSERT_EQ(::truncate("DATA_T.BIN", static_cast<off_t>(kept)), 0);
+    read_all();
+    EXPECT_EQ(out.substr(0, kept), bytes.substr(0, kept));
+    EXPECT_EQ(out.substr(kept), std::string(bytes.size() - kept, '\0'));
+    EXPECT_GT(file.faults(), 0U);
+    file.reset();
+    ::close(fd);
 }
 
 // Every camera within a radius, against a scan of every record: clustered

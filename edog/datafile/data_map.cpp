@@ -185,6 +185,7 @@ void FileMap::refresh() {
 }
 
 void DataMap::attach(const FileMap& file, std::uint32_t records) {
+    file_ = &file;
     bytes_ = file.bytes();
     fd_ = file.fd();
     records_ = records < file.records() ? records : file.records();
@@ -204,7 +205,16 @@ void DataMap::read_records(std::uint32_t first, std::uint32_t count, unsigned ch
         }
         got += static_cast<std::size_t>(n);
     }
+    if (got == want) {
+        return;
+    }
+    // The file is shorter than the window, or a read failed: zeros, as the
+    // fault guard would put in, and counted as it would count them, so that
+    // the search knows it read zeros and runs again.
     std::memset(out + got, 0, want - got);
+    if (bytes_ != nullptr) {
+        file_->note_lost_records();
+    }
 }
 
 E_DOG_DATA DataMap::record(std::uint32_t i) const {

@@ -18,6 +18,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "edog/datafile/data_file_layout.h"
 #include "edog/datafile/e_dog_record.h"
@@ -65,14 +66,18 @@ public:
     [[nodiscard]] const unsigned char* bytes() const { return bytes_; }
     // Pages of this map the fault guard has put zeros in, since attach.
     [[nodiscard]] std::uint64_t faults() const { return faults_.load(std::memory_order_acquire); }
+    // Counts records a read with pread found the file no longer has, as a
+    // fault: a search that read them runs again, as after a fault of the map.
+    void note_lost_records() const { faults_.fetch_add(1, std::memory_order_acq_rel); }
 
 private:
     int fd_ = -1;
     const unsigned char* bytes_ = nullptr;
     std::size_t length_ = 0;
     std::uint32_t records_ = 0;
-    // Counted by the fault handler, which finds this map through a registry.
-    std::atomic<std::uint64_t> faults_{0};
+    // Counted by the fault handler, which finds this map through a registry,
+    // and by reads that come up short.
+    mutable std::atomic<std::uint64_t> faults_{0};
     std::atomic<std::uint64_t> clean_at_{0};  // faults_ when last refreshed
 };
 
@@ -107,8 +112,28 @@ public:
     // Records [first, first + count) into `out` (56 bytes each), read from
     // the file with pread: a large run costs far less so than through the
     // map, whose every page would have to be mapped in. Bytes the file no
-    // longer has read as zeros, as through the map.
+    // longer has read as zeros and count as a fault of the map, as they
+    // would through it (without a signal for each page).
     void read_records(std::uint32_t first, std::uint32_t count, unsigned char* out) const;
+    // Calls visit(i, bytes) for records [first, last) in order, read with
+    // read_records in runs of kRunRecords (112 KB, a buffer that stays in
+    // the core's cache); a visit that answers false ends the reading, and
+    // so does the result.
+    template <typename Visit>
+    bool read_in_runs(std::uint32_t first, std::uint32_t last, Visit&& visit) const {
+        const auto buffer = std::make_unique<unsigned char[]>(kRunRecords * kRecordSize);
+        for (std::uint32_t run = first; run < last; run += kRunRecords) {
+            const std::uint32_t count = last - run < kRunRecords ? last - run : kRunRecords;
+            read_records(run, count, buffer.get());
+            for (std::uint32_t k = 0; k < count; ++k) {
+                if (!visit(run + k, buffer.get() + std::size_t{k} * kRecordSize)) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+    static constexpr std::uint32_t kRunRecords = 2048;
     // Asks for record `i` to be brought into the cache (mapped files only).
     void prefetch(std::uint32_t i) const {
         if (bytes_ != nullptr) {
@@ -123,6 +148,7 @@ private:
         return bytes_ + DataFileLayout::offset_in_memory(i);
     }
 
+    const FileMap* file_ = nullptr;
     const unsigned char* bytes_ = nullptr;
     int fd_ = -1;
     std::uint32_t records_ = 0;

@@ -38,13 +38,12 @@ struct Best {
     std::int64_t index = -1;
 };
 
-// Measures record `i` if it qualifies; it becomes the best when it is nearer,
-// or as near and earlier in the file (candidates may come out of file order).
-// With keys, a record must still lie in its key's cell: one that does not was
-// cut short under the map since the keys were built.
-void consider(e_dog::SearchView& v, std::uint32_t i, double lati, double longi, double radius_m,
-              Best& best) {
-    const e_dog::Spot spot = v.map.spot(i);
+// Measures record `i` at `spot` if it qualifies; it becomes the best when it
+// is nearer, or as near and earlier in the file (candidates may come out of
+// file order). With keys, a record must still lie in its key's cell: one that
+// does not was cut short under the map since the keys were built.
+void consider(e_dog::SearchView& v, std::uint32_t i, const e_dog::Spot& spot, double lati,
+              double longi, double radius_m, Best& best) {
     if (!e_dog::qualifies(spot.dirtype)) {
         return;
     }
@@ -59,10 +58,12 @@ void consider(e_dog::SearchView& v, std::uint32_t i, double lati, double longi, 
     }
 }
 
+// Every record, read in runs (no page of the map is touched).
 void scan_all(e_dog::SearchView& v, double lati, double longi, double radius_m, Best& best) {
-    for (std::uint32_t i = 0; i < v.map.records(); ++i) {
-        consider(v, i, lati, longi, radius_m, best);
-    }
+    v.map.read_in_runs(0, v.map.records(), [&](std::uint32_t i, const unsigned char* rec) {
+        consider(v, i, e_dog::decode_spot(rec), lati, longi, radius_m, best);
+        return true;
+    });
 }
 
 // Candidates of one query, measured nearest floor first: once the nearest
@@ -103,7 +104,8 @@ public:
             if (sums_[m] > limit_) {
                 break;
             }
-            consider(view_, indices_[m], lati_, longi_, radius_m_, best_);
+            consider(view_, indices_[m], view_.map.spot(indices_[m]), lati_, longi_, radius_m_,
+                     best_);
             limit_ = DistanceFloor::limit(best_.distance);
             --count_;
             sums_[m] = sums_[count_];

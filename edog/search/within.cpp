@@ -37,10 +37,10 @@ struct Question {
     e_dog::DirTypes types;
 };
 
-// Measures record `i`, kept when strictly within the radius and of a DirType
-// asked for.
-void measure(e_dog::SearchView& s, std::uint32_t i, const Question& q, std::vector<Hit>& hits) {
-    const e_dog::Spot spot = s.map.spot(i);
+// Measures record `i` at `spot`, kept when strictly within the radius and of
+// a DirType asked for.
+void measure(e_dog::SearchView& s, std::uint32_t i, const e_dog::Spot& spot, const Question& q,
+             std::vector<Hit>& hits) {
     if (!q.types.takes(spot.dirtype) || !e_dog::still_whole(s, i, spot)) {
         return;
     }
@@ -55,14 +55,17 @@ void measure(e_dog::SearchView& s, std::uint32_t i, const Question& q, std::vect
 
 void collect(e_dog::SearchView& s, const Question& q, std::vector<Hit>& hits) {
     if (s.indexed &&
-        e_dog::walk_keys_in_reach(
-            s.keys, e_dog::reach_box(q.lat, q.lng, q.radius_m), e_dog::kPlaced,
-            [&](std::uint64_t /*key*/, std::uint32_t at) { measure(s, at, q, hits); })) {
+        e_dog::walk_keys_in_reach(s.keys, e_dog::reach_box(q.lat, q.lng, q.radius_m),
+                                  e_dog::kPlaced, [&](std::uint64_t /*key*/, std::uint32_t at) {
+                                      measure(s, at, s.map.spot(at), q, hits);
+                                  })) {
         return;
     }
-    for (std::uint32_t i = 0; i < s.map.records(); ++i) {
-        measure(s, i, q, hits);
-    }
+    // Every record, read in runs (no page of the map is touched).
+    s.map.read_in_runs(0, s.map.records(), [&](std::uint32_t i, const unsigned char* rec) {
+        measure(s, i, e_dog::decode_spot(rec), q, hits);
+        return true;
+    });
 }
 
 // The search: the first `max_out` hits, nearest first, given to `take`; the
