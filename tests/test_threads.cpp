@@ -174,14 +174,24 @@ TEST(Threads, SearchesWhileTheFileIsCutAndCopiedBack) {
             }
         });
     }
+    // Each state of the file lasts until a search has ended in it (or 5 s
+    // have passed), however slowly the searches run (under a sanitizer every
+    // change costs a key build of its own).
+    const auto searched = [&searches] {
+        const long from = searches.load();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (searches.load() == from && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
     for (int round = 0; round < 40; ++round) {
         ASSERT_EQ(::truncate("DATA_T.BIN", static_cast<off_t>(whole.size() / 3)), 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        searched();
         const int fd = ::open("DATA_T.BIN", O_WRONLY | O_TRUNC);
         ASSERT_GE(fd, 0);
         ASSERT_EQ(::write(fd, whole.data(), whole.size()), static_cast<ssize_t>(whole.size()));
         ::close(fd);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        searched();
     }
     churning = false;
     for (std::thread& th : threads) {
