@@ -155,10 +155,11 @@ TEST(NearestKeys, OccupancyMarksExactlyTheCellsOfPlacedKeys) {
             ASSERT_TRUE(keys.occupied(c)) << n;
         }
 
+        std::uniform_int_distribution<std::size_t> pick(0, want.size() - 1);
         // From a reach box's degrees, the same answer as from its fine cells,
         // at the antimeridian and the poles too.
         for (int b = 0; b < 300; ++b) {
-            const geo::CellBox cell(want[rng() % n] >> e_dog::kKeyShift, e_dog::kCodeBits);
+            const geo::CellBox cell(want[pick(rng)] >> e_dog::kKeyShift, e_dog::kCodeBits);
             const double lat = b % 5 == 0 ? 89.99 : cell.south;
             const double lng = b % 7 == 0 ? 179.999 : cell.west;
             const e_dog::ReachBox box =
@@ -174,7 +175,7 @@ TEST(NearestKeys, OccupancyMarksExactlyTheCellsOfPlacedKeys) {
         };
         const int boxes = n > 10000 ? 150 : 2000;  // each checked against every key
         for (int b = 0; b < boxes; ++b) {
-            const std::uint64_t at = want[rng() % n];
+            const std::uint64_t at = want[pick(rng)];
             const std::int64_t reach = static_cast<std::int64_t>(rng() % 3000);
             e_dog::CellRanges fine;
             const std::int64_t la = b % 3 == 2 ? static_cast<std::int64_t>(rng() % (1U << 25U))

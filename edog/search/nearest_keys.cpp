@@ -72,10 +72,10 @@ void KeyArray::OccupancyWriter::flush(bool shared) {
         return;
     }
     if (shared) {
-        std::atomic_ref<std::uint64_t>(keys_.occ_[word_])
+        std::atomic_ref<std::uint64_t>(keys_.occ_[word_of(word_ * 64)])
             .fetch_or(bits_, std::memory_order_relaxed);
     } else {
-        keys_.occ_[word_] |= bits_;
+        keys_.occ_[word_of(word_ * 64)] |= bits_;
     }
     bits_ = 0;
     written_ = true;

@@ -59,7 +59,7 @@ public:
     // ends without looking up a key.
     [[nodiscard]] int occupancy_bits() const { return occ_bits_; }
     [[nodiscard]] bool occupied(std::uint64_t cell) const {
-        return (occ_[cell / 64] >> (cell % 64) & 1U) != 0;
+        return (occ_[word_of(cell)] >> (cell % 64) & 1U) != 0;
     }
     // Asks for the bitmap word of the cell holding (lat, lng) to be brought
     // into the cache, so that its miss overlaps the work before the test.
@@ -68,7 +68,7 @@ public:
         const int lng_n = geo::lng_bits(occ_bits_);
         const auto la = static_cast<std::uint64_t>(geo::cell_index(lat, -90.0, 180.0, lat_n));
         const auto lo = static_cast<std::uint64_t>(geo::cell_index(lng, -180.0, 360.0, lng_n));
-        __builtin_prefetch(occ_.get() + geo::interleave(lo, la, occ_bits_) / 64);
+        __builtin_prefetch(occ_.get() + word_of(geo::interleave(lo, la, occ_bits_)));
     }
     // Marks the cells of placed keys given in ascending order: each bitmap
     // word is gathered and written once, so that writers of ranges of keys
@@ -157,6 +157,14 @@ public:
     }
 
 private:
+    // The bitmap word of a cell (the bitmap has at most 2^22 words, so the
+    // index fits any host's size_t; a template keeps the cast quiet where
+    // the two types are one).
+    template <typename Cell>
+    static constexpr std::size_t word_of(Cell cell) {
+        return static_cast<std::size_t>(cell / 64);
+    }
+
     [[nodiscard]] std::size_t occ_words() const {
         return (std::size_t{1} << static_cast<unsigned>(occ_bits_)) / 64;
     }
