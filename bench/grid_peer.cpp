@@ -60,9 +60,7 @@ std::int64_t GridPeer::col(double lng) const {
 
 long GridPeer::nearest(double lat, double lng, double radius_m) const {
     const e_dog::ReachBox box = e_dog::reach_box(lat, lng, radius_m);
-    long best = -1;
-    double best_d = radius_m;
-    double limit = HaversineFloor::limit(best_d);
+    NearestSoFar best(radius_m);
     std::optional<HaversineFloor> floor;  // the cosines only for a query that meets a camera
     for (std::int64_t r = row(box.lat_lo); r <= row(box.lat_hi); ++r) {
         for (std::size_t k = 0; k < box.lng_count; ++k) {
@@ -81,21 +79,14 @@ long GridPeer::nearest(double lat, double lng, double radius_m) const {
                     w.rank + static_cast<std::uint32_t>(std::popcount(below)) - 1;
                 for (std::uint32_t i = starts_[at]; i < starts_[at + 1]; ++i) {
                     const Point& p = points_[i];
-                    if (floor->sum(p.lat, p.lng) > limit) {
-                        continue;
-                    }
-                    const double d = get_distance(lat, lng, p.lat, p.lng);
-                    const auto idx = static_cast<long>(p.index);
-                    if (d < best_d || (d == best_d && best >= 0 && idx < best)) {
-                        best_d = d;
-                        best = idx;
-                        limit = HaversineFloor::limit(best_d);
+                    if (floor->sum(p.lat, p.lng) <= best.limit) {
+                        best.take(get_distance(lat, lng, p.lat, p.lng), static_cast<long>(p.index));
                     }
                 }
             }
         }
     }
-    return best;
+    return best.index;
 }
 
 std::size_t GridPeer::memory() const {

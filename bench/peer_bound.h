@@ -53,6 +53,25 @@ private:
     double cos_product_;
 };
 
+// The nearest camera measured so far (earlier index on ties, none beyond the
+// radius), and the bound's limit it sets for the cameras still to come.
+struct NearestSoFar {
+    explicit NearestSoFar(double radius_m)
+        : distance(radius_m), limit(HaversineFloor::limit(radius_m)) {}
+
+    void take(double d, long idx) {
+        if (d < distance || (d == distance && index >= 0 && idx < index)) {
+            distance = d;
+            index = idx;
+            limit = HaversineFloor::limit(d);
+        }
+    }
+
+    long index = -1;
+    double distance;
+    double limit;
+};
+
 }  // namespace bench
 
 #endif  // BENCH_PEER_BOUND_H

@@ -51,32 +51,23 @@ RTreePeer::~RTreePeer() = default;
 long RTreePeer::nearest(double lat, double lng, double radius_m) const {
     const e_dog::ReachBox box = e_dog::reach_box(lat, lng, radius_m);
     const HaversineFloor floor(lat, lng, box.lat_lo, box.lat_hi);
-    long best = -1;
-    double best_d = radius_m;
-    double limit = HaversineFloor::limit(best_d);
+    NearestSoFar best(radius_m);
     for (std::size_t i = 0; i < box.lng_count; ++i) {
         const Box b(Point(box.lat_lo * kRadPerDeg - kBoxSlackRad,
                           box.lng[i].first * kRadPerDeg - kBoxSlackRad),
                     Point(box.lat_hi * kRadPerDeg + kBoxSlackRad,
                           box.lng[i].second * kRadPerDeg + kBoxSlackRad));
-        tree_->tree.query(bgi::intersects(b),
-                          boost::make_function_output_iterator([&](const Value& v) {
-                              const double plat = bg::get<0>(v.first) / kRadPerDeg;
-                              const double plng = bg::get<1>(v.first) / kRadPerDeg;
-                              if (floor.sum(plat, plng) > limit) {
-                                  return;
-                              }
-                              const auto [clat, clng] = tree_->degrees[v.second];
-                              const double d = get_distance(lat, lng, clat, clng);
-                              const auto idx = static_cast<long>(v.second);
-                              if (d < best_d || (d == best_d && best >= 0 && idx < best)) {
-                                  best_d = d;
-                                  best = idx;
-                                  limit = HaversineFloor::limit(best_d);
-                              }
-                          }));
+        tree_->tree.query(
+            bgi::intersects(b), boost::make_function_output_iterator([&](const Value& v) {
+                const double plat = bg::get<0>(v.first) / kRadPerDeg;
+                const double plng = bg::get<1>(v.first) / kRadPerDeg;
+                if (floor.sum(plat, plng) <= best.limit) {
+                    const auto [clat, clng] = tree_->degrees[v.second];
+                    best.take(get_distance(lat, lng, clat, clng), static_cast<long>(v.second));
+                }
+            }));
     }
-    return best;
+    return best.index;
 }
 
 }  // namespace bench
