@@ -162,7 +162,8 @@ TEST(NearestCover, CodeLengthIsTheFinestWithAtMostFourCells) {
             ASSERT_TRUE(small || cells_at(fine, finer) > 4U) << a << "," << b << " r " << r;
         }
         e_dog::Cover cover;
-        ASSERT_TRUE(e_dog::cover_ranges(fine, bits, cover));
+        ASSERT_TRUE(e_dog::cover_ranges(e_dog::KeyBox(fine.lat, fine.lng.data(), fine.lng_count),
+                                        bits, cover));
         ASSERT_LE(cover.count, bits > 5 ? 8U : e_dog::Cover::kMaxRanges);
     }
     EXPECT_GE(finest_seen, 45);

@@ -24,9 +24,10 @@ namespace e_dog {
 template <typename Visit>
 bool walk_keys_in_cells(const KeyArray& keys, const ReachBox& box, const CellRanges& fine,
                         std::uint64_t need, Visit&& visit) {
+    const KeyBox in_box(fine.lat, fine.lng.data(), fine.lng_count);
     Cover cover;
     const int bits = cover_bits(box, fine);
-    if (!cover_ranges(fine, bits, cover)) {
+    if (!cover_ranges(in_box, bits, cover)) {
         return false;
     }
     // A takeable key has a position too: every key asked for has its cell
@@ -34,7 +35,6 @@ bool walk_keys_in_cells(const KeyArray& keys, const ReachBox& box, const CellRan
     if ((need & (kTakeable | kPlaced)) != 0) {
         drop_unoccupied(keys, bits, cover);
     }
-    const KeyBox in_box(fine.lat, fine.lng.data(), fine.lng_count);
     scan_key_ranges(keys, cover.ranges, cover.count, in_box, need, std::forward<Visit>(visit));
     return true;
 }
@@ -44,10 +44,11 @@ bool walk_keys_in_cells(const KeyArray& keys, const ReachBox& box, const CellRan
 template <typename Visit>
 bool walk_keys_in_reach(const KeyArray& keys, const ReachBox& box, std::uint64_t need,
                         Visit&& visit) {
-    if (!may_hold_keys(keys, box)) {
+    const CellRanges fine = fine_cells(box);
+    if (!may_hold_keys(keys, fine)) {
         return true;
     }
-    return walk_keys_in_cells(keys, box, fine_cells(box), need, std::forward<Visit>(visit));
+    return walk_keys_in_cells(keys, box, fine, need, std::forward<Visit>(visit));
 }
 
 }  // namespace e_dog

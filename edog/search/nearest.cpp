@@ -155,53 +155,51 @@ bool keep_nearby(const e_dog::SearchView& v, const e_dog::ReachBox& wide, double
     return true;
 }
 
-// Answers from this thread's nearby list when it holds every candidate of
-// `box`, after keeping a new one where the last search was close by and the
-// area sparse enough; false when the list does not serve.
-bool search_nearby(e_dog::SearchView& v, const e_dog::ReachBox& box, const DistanceFloor& floor,
-                   Candidates& candidates, double lati, double longi, double radius_m) {
-    if (!nearby.serves(v.keys.id(), radius_m, box) && nearby.worth_keeping &&
-        nearby.follows_on(lati, longi, box.cos_lat)) {
-        nearby.worth_keeping = keep_nearby(
-            v, e_dog::reach_box(lati, longi, radius_m + e_dog::Nearby::kMarginM), radius_m);
-    }
-    nearby.last_lat = lati;
-    nearby.last_lng = longi;
-    if (!nearby.serves(v.keys.id(), radius_m, box)) {
-        return false;
-    }
+// Measures the candidates of this thread's nearby list, which holds every
+// candidate of the search's box.
+void search_nearby(const DistanceFloor& floor, Candidates& candidates) {
     trace.from_nearby = true;
     for (std::size_t i = 0; i < nearby.count; ++i) {
         candidates.add(floor.sum(nearby.found[i].key >> e_dog::kKeyShift), nearby.found[i].index);
     }
     candidates.flush();
-    return true;
 }
 
 void search_indexed(e_dog::SearchView& v, double lati, double longi, double radius_m, Best& best) {
     v.keys.prefetch_occupied(lati, longi);  // its miss overlaps the reach box
     const e_dog::ReachBox box = e_dog::reach_box(lati, longi, radius_m);
     // A nearby list that serves answers without the bitmap's cache miss.
-    if (!nearby.serves(v.keys.id(), radius_m, box) && !e_dog::may_hold_keys(v.keys, box)) {
-        // No record in reach: nothing to measure, and an empty area is
-        // worth a nearby list when the drive comes close to cameras again.
-        nearby.last_lat = lati;
-        nearby.last_lng = longi;
-        nearby.worth_keeping = true;
-        return;
+    e_dog::CellRanges fine;
+    if (!nearby.serves(v.keys.id(), radius_m, box)) {
+        fine = e_dog::fine_cells(box);
+        if (!e_dog::may_hold_keys(v.keys, fine)) {
+            // No record in reach: nothing to measure, and an empty area is
+            // worth a nearby list when the drive comes close to cameras again.
+            nearby.last_lat = lati;
+            nearby.last_lng = longi;
+            nearby.worth_keeping = true;
+            return;
+        }
+        // Close by the last search, in an area sparse enough: keep a list.
+        if (nearby.worth_keeping && nearby.follows_on(lati, longi, box.cos_lat)) {
+            nearby.worth_keeping = keep_nearby(
+                v, e_dog::reach_box(lati, longi, radius_m + e_dog::Nearby::kMarginM), radius_m);
+        }
     }
+    nearby.last_lat = lati;
+    nearby.last_lng = longi;
     const DistanceFloor floor(box, lati, longi);
     Candidates candidates(v, lati, longi, radius_m, best);
-    if (search_nearby(v, box, floor, candidates, lati, longi, radius_m)) {
+    if (nearby.serves(v.keys.id(), radius_m, box)) {
+        search_nearby(floor, candidates);
         return;
     }
     std::size_t in_reach = 0;
-    const bool covered =
-        e_dog::walk_keys_in_cells(v.keys, box, e_dog::fine_cells(box), e_dog::kTakeable,
-                                  [&](std::uint64_t key, std::uint32_t at) {
-                                      ++in_reach;
-                                      candidates.add(floor.sum(key >> e_dog::kKeyShift), at);
-                                  });
+    const bool covered = e_dog::walk_keys_in_cells(
+        v.keys, box, fine, e_dog::kTakeable, [&](std::uint64_t key, std::uint32_t at) {
+            ++in_reach;
+            candidates.add(floor.sum(key >> e_dog::kKeyShift), at);
+        });
     if (!covered) {
         scan_all(v, lati, longi, radius_m, best);  // cannot happen: one character has 32 cells
         return;

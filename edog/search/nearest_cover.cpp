@@ -13,6 +13,22 @@ using geo::lng_bits;
 
 constexpr std::uint64_t kMaxCells = 4;  // cells per query at the chosen length
 
+// Twice the height and width in degrees of the cells of codes of 0 to 10
+// characters.
+struct CellSize {
+    double height;
+    double width;
+};
+constexpr std::array<CellSize, kCodeChars + 1> kTwoCells = [] {
+    std::array<CellSize, kCodeChars + 1> t{};
+    for (std::size_t c = 0; c < t.size(); ++c) {
+        const int bits = geo::kBitsPerChar * static_cast<int>(c);
+        t[c] = {180.0 / geo::kPow2[static_cast<std::size_t>(lat_bits(bits))] * 2,
+                360.0 / geo::kPow2[static_cast<std::size_t>(lng_bits(bits))] * 2};
+    }
+    return t;
+}();
+
 // The same ranges at a code length of `bits` bits: the cells holding the fine
 // cells, found by dropping each axis's low index bits.
 CellRanges coarsen(const CellRanges& fine, int bits) {
@@ -24,31 +40,6 @@ CellRanges coarsen(const CellRanges& fine, int bits) {
         r.lng[i] = {fine.lng[i].lo >> lng_shift, fine.lng[i].hi >> lng_shift};
     }
     return r;
-}
-
-// The fine indices of the coarse cell `idx` (coarse = fine >> shift) that
-// lie in `fine`; empty when lo > hi.
-IndexRange clip(IndexRange fine, std::int64_t idx, unsigned shift) {
-    const std::int64_t first = idx << shift;
-    const std::int64_t last = ((idx + 1) << shift) - 1;
-    return {std::max(first, fine.lo), std::min(last, fine.hi)};
-}
-
-// The smallest range holding both; empty ranges add nothing.
-IndexRange hull(IndexRange a, IndexRange b) {
-    if (a.lo > a.hi) {
-        return b;
-    }
-    if (b.lo > b.hi) {
-        return a;
-    }
-    return {std::min(a.lo, b.lo), std::max(a.hi, b.hi)};
-}
-
-std::uint64_t corner_key(std::int64_t lng_idx, std::int64_t lat_idx) {
-    return geo::interleave(static_cast<std::uint64_t>(lng_idx), static_cast<std::uint64_t>(lat_idx),
-                           kCodeBits)
-           << kKeyShift;
 }
 
 }  // namespace
@@ -75,73 +66,62 @@ CellRanges fine_cells(const ReachBox& box) {
     return r;
 }
 
-namespace {
-
-// Whether any cell of the occupancy bitmap in the index ranges `lat` and
-// `lng` (at the bitmap's code length) is marked. The cells' code bits:
-// latitude and longitude indices spread to alternate bits, longitude on top
-// (the odd positions of an even count, the even positions of an odd one).
-// The next cell along an axis is the spread index plus one carried through
-// the other axis's bits.
-bool any_occupied(const KeyArray& keys, IndexRange lat, const IndexRange* lng,
-                  std::size_t lng_count) {
+bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
+    // The bitmap's cells: each axis index is the fine one shifted down. Their
+    // code bits: latitude and longitude indices spread to alternate bits,
+    // longitude on top (the odd positions of an even count, the even
+    // positions of an odd one). The next cell along an axis is the spread
+    // index plus one carried through the other axis's bits.
     constexpr std::int64_t kMaxSide = 4;
-    const unsigned lat_at = keys.occupancy_bits() % 2 == 0 ? 0U : 1U;
+    const int bits = keys.occupancy_bits();
+    const auto lat_shift = static_cast<unsigned>(lat_bits(kCodeBits) - lat_bits(bits));
+    const auto lng_shift = static_cast<unsigned>(lng_bits(kCodeBits) - lng_bits(bits));
+    const IndexRange lat{fine.lat.lo >> lat_shift, fine.lat.hi >> lat_shift};
+    const auto lng = [&](std::size_t r) {
+        return IndexRange{fine.lng[r].lo >> lng_shift, fine.lng[r].hi >> lng_shift};
+    };
+    const unsigned lat_at = bits % 2 == 0 ? 0U : 1U;
     const std::uint64_t lat_mask = 0x5555555555555555ULL << lat_at;
     const std::uint64_t lng_mask = lat_mask ^ 0xFFFFFFFFFFFFFFFFULL;
     if (lat.hi - lat.lo >= kMaxSide) {
         return true;
     }
     const std::uint64_t lat_first = geo::spread(static_cast<std::uint64_t>(lat.lo)) << lat_at;
-    for (std::size_t r = 0; r < lng_count; ++r) {
-        if (lng[r].hi - lng[r].lo >= kMaxSide) {
+    const auto next = [](std::uint64_t axis, std::uint64_t mask) {
+        return ((axis | ~mask) + 1) & mask;
+    };
+    const auto spread_lng = [lat_at](std::int64_t idx) {
+        return geo::spread(static_cast<std::uint64_t>(idx)) << (1U - lat_at);
+    };
+    // Most boxes touch at most two cells along each axis: their four bits
+    // (some the same) are tested without a loop.
+    if (const IndexRange one = lng(0);
+        fine.lng_count == 1 && lat.hi - lat.lo <= 1 && one.hi - one.lo <= 1) {
+        const std::uint64_t lng_first = spread_lng(one.lo);
+        const std::uint64_t lat_last = lat.hi > lat.lo ? next(lat_first, lat_mask) : lat_first;
+        const std::uint64_t lng_last = one.hi > one.lo ? next(lng_first, lng_mask) : lng_first;
+        const auto bit = [&keys](std::uint64_t cell) { return keys.occupied(cell) ? 1U : 0U; };
+        return (bit(lat_first | lng_first) | bit(lat_first | lng_last) | bit(lat_last | lng_first) |
+                bit(lat_last | lng_last)) != 0U;
+    }
+    for (std::size_t r = 0; r < fine.lng_count; ++r) {
+        const IndexRange across = lng(r);
+        if (across.hi - across.lo >= kMaxSide) {
             return true;
         }
-        const std::uint64_t lng_first = geo::spread(static_cast<std::uint64_t>(lng[r].lo))
-                                        << (1U - lat_at);
         std::uint64_t la = lat_first;
         for (std::int64_t i = lat.lo; i <= lat.hi; ++i) {
-            std::uint64_t lo = lng_first;
-            for (std::int64_t j = lng[r].lo; j <= lng[r].hi; ++j) {
+            std::uint64_t lo = spread_lng(across.lo);
+            for (std::int64_t j = across.lo; j <= across.hi; ++j) {
                 if (keys.occupied(la | lo)) {
                     return true;
                 }
-                lo = ((lo | ~lng_mask) + 1) & lng_mask;
+                lo = next(lo, lng_mask);
             }
-            la = ((la | ~lat_mask) + 1) & lat_mask;
+            la = next(la, lat_mask);
         }
     }
     return false;
-}
-
-}  // namespace
-
-bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
-    const int bits = keys.occupancy_bits();
-    const auto lat_shift = static_cast<unsigned>(lat_bits(kCodeBits) - lat_bits(bits));
-    const auto lng_shift = static_cast<unsigned>(lng_bits(kCodeBits) - lng_bits(bits));
-    std::array<IndexRange, 2> lng{};
-    for (std::size_t r = 0; r < fine.lng_count; ++r) {
-        lng[r] = {fine.lng[r].lo >> lng_shift, fine.lng[r].hi >> lng_shift};
-    }
-    return any_occupied(keys, {fine.lat.lo >> lat_shift, fine.lat.hi >> lat_shift}, lng.data(),
-                        fine.lng_count);
-}
-
-bool may_hold_keys(const KeyArray& keys, const ReachBox& box) {
-    // fine_cells' arithmetic at fewer bits: the products differ by a power of
-    // two, exactly, so each index is the fine one shifted down.
-    const int nlat = lat_bits(keys.occupancy_bits());
-    const int nlng = lng_bits(keys.occupancy_bits());
-    std::array<IndexRange, 2> lng{};
-    for (std::size_t r = 0; r < box.lng_count; ++r) {
-        lng[r] = {geo::cell_index(box.lng[r].first - kEdgeEpsDeg, -180.0, 360.0, nlng),
-                  geo::cell_index(box.lng[r].second + kEdgeEpsDeg, -180.0, 360.0, nlng)};
-    }
-    return any_occupied(keys,
-                        {geo::cell_index(box.lat_lo - kEdgeEpsDeg, -90.0, 180.0, nlat),
-                         geo::cell_index(box.lat_hi + kEdgeEpsDeg, -90.0, 180.0, nlat)},
-                        lng.data(), box.lng_count);
 }
 
 int cover_bits(const ReachBox& box, const CellRanges& fine) {
@@ -152,43 +132,95 @@ int cover_bits(const ReachBox& box, const CellRanges& fine) {
         width += box.lng[i].second - box.lng[i].first;
     }
     const double height = box.lat_hi - box.lat_lo;
-    int chars = kCodeChars;
-    while (chars > 1 &&
-           (180.0 / geo::kPow2[static_cast<std::size_t>(lat_bits(5 * chars))] * 2 < height ||
-            360.0 / geo::kPow2[static_cast<std::size_t>(lng_bits(5 * chars))] * 2 < width)) {
+    std::size_t chars = kCodeChars;
+    while (chars > 1 && (kTwoCells[chars].height < height || kTwoCells[chars].width < width)) {
         --chars;
     }
-    while (chars > 1 && coarsen(fine, 5 * chars).cell_count() > kMaxCells) {
-        --chars;
+    int bits = geo::kBitsPerChar * static_cast<int>(chars);
+    while (bits > geo::kBitsPerChar && coarsen(fine, bits).cell_count() > kMaxCells) {
+        bits -= geo::kBitsPerChar;
     }
-    return 5 * chars;
+    return bits;
 }
 
-bool cover_ranges(const CellRanges& fine, int bits, Cover& cover) {
-    const CellRanges cells = coarsen(fine, bits);
+namespace {
+
+// One axis's part of a box inside one cell of the cover's length, as the
+// axis's key bits of its first and last fine cell.
+struct Part {
+    std::uint64_t first;
+    std::uint64_t last;
+};
+
+// Splits the axis range `s` (key bits of the axis `mask`) at the borders of
+// cells whose axis bits below them are `below`, appending the parts to
+// `parts` from `count` on; false when they would be more than kMaxRanges.
+// Within a cell the axis bits above `below` are fixed: a part runs from the
+// range's first cell, or the cell's first, to its last, or the cell's last.
+// The next cell's first is the axis bits above `below` plus one, carried
+// through every other bit.
+bool split_axis(KeyBox::Span s, std::uint64_t mask, std::uint64_t below,
+                std::array<Part, Cover::kMaxRanges>& parts, std::size_t& count) {
+    const std::uint64_t hi = s.hi();
+    std::uint64_t first = s.lo;
+    for (;;) {
+        if (count == parts.size()) {
+            return false;
+        }
+        if ((first & ~below) == (hi & ~below)) {
+            parts[count++] = {first, hi};
+            return true;
+        }
+        parts[count++] = {first, first | below};
+        first = ((first | ~mask | below) + 1) & mask;
+    }
+}
+
+}  // namespace
+
+bool cover_ranges(const KeyBox& box, int bits, Cover& cover) {
     cover.count = 0;
-    if (cells.cell_count() > Cover::kMaxRanges) {
+    // Key bits below the cells of `bits` bits.
+    const std::uint64_t below =
+        (std::uint64_t{1} << static_cast<unsigned>(kKeyShift + kCodeBits - bits)) - 1;
+    // Only the first lat_count and lng_count entries are ever read.
+    std::array<Part, Cover::kMaxRanges> lat;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    std::array<Part, Cover::kMaxRanges> lng;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    std::size_t lat_count = 0;
+    std::size_t lng_count = 0;
+    if (!split_axis(box.lat(), KeyBox::kLatKeyMask, KeyBox::kLatKeyMask & below, lat, lat_count)) {
+        return false;
+    }
+    const std::uint64_t lng_below = KeyBox::kLngKeyMask & below;
+    for (std::size_t r = 0; r < box.lng_count(); ++r) {
+        const std::size_t from = lng_count;
+        if (!split_axis(box.lng(r), KeyBox::kLngKeyMask, lng_below, lng, lng_count)) {
+            return false;
+        }
+        // Two longitude ranges meeting in one cell make one part there.
+        std::size_t i = from;
+        while (i < lng_count) {
+            const auto same_cell = [&](const Part& p) {
+                return (p.first & ~lng_below) == (lng[i].first & ~lng_below);
+            };
+            const auto j = std::find_if(lng.begin(), lng.begin() + from, same_cell);
+            if (j == lng.begin() + from) {
+                ++i;
+                continue;
+            }
+            *j = {std::min(j->first, lng[i].first), std::max(j->last, lng[i].last)};
+            lng[i] = lng[--lng_count];
+        }
+    }
+    if (lat_count * lng_count > Cover::kMaxRanges) {
         return false;
     }
     // The part of a cell inside the box runs, in code order, from its
     // south-west fine cell to its north-east one.
-    const auto lat_shift = static_cast<unsigned>(lat_bits(kCodeBits) - lat_bits(bits));
-    const auto lng_shift = static_cast<unsigned>(lng_bits(kCodeBits) - lng_bits(bits));
-    for (std::int64_t la = cells.lat.lo; la <= cells.lat.hi; ++la) {
-        const IndexRange lat_part = clip(fine.lat, la, lat_shift);
-        for (std::size_t r = 0; r < cells.lng_count; ++r) {
-            for (std::int64_t lo = cells.lng[r].lo; lo <= cells.lng[r].hi; ++lo) {
-                IndexRange lng_part{1, 0};
-                for (std::size_t f = 0; f < fine.lng_count; ++f) {
-                    lng_part = hull(lng_part, clip(fine.lng[f], lo, lng_shift));
-                }
-                if (lat_part.lo > lat_part.hi || lng_part.lo > lng_part.hi) {
-                    continue;
-                }
-                cover.ranges[cover.count++] = {corner_key(lng_part.lo, lat_part.lo),
-                                               corner_key(lng_part.hi, lat_part.hi) | kKeyLowBits,
-                                               0};
-            }
+    for (std::size_t a = 0; a < lat_count; ++a) {
+        for (std::size_t o = 0; o < lng_count; ++o) {
+            cover.ranges[cover.count++] = {lat[a].first | lng[o].first,
+                                           lat[a].last | lng[o].last | kKeyLowBits, 0};
         }
     }
     // Into code order; there are only a few.

@@ -31,9 +31,6 @@ CellRanges fine_cells(const ReachBox& box);
 // occupancy bitmap that they touch is empty. True when one is not, or when
 // they span more than four cells along an axis.
 bool may_hold_keys(const KeyArray& keys, const CellRanges& fine);
-// The same for the fine cells of `box` (fine_cells(box)), found without
-// them: the bitmap's cells come from the box's degrees directly.
-bool may_hold_keys(const KeyArray& keys, const ReachBox& box);
 
 // The code length in bits (a multiple of 5) whose cells cover the box in at
 // most four cells; 5 where even that is not enough.
@@ -53,10 +50,11 @@ struct Cover {
     std::size_t count = 0;
 };
 
-// The key ranges that cover the fine cells at a code length of `bits` bits,
-// sorted by their first key (they do not overlap). False when the cells are
-// more than kMaxRanges.
-bool cover_ranges(const CellRanges& fine, int bits, Cover& cover);
+// The key ranges that cover the key box's fine cells at a code length of
+// `bits` bits, one for each cell of that length the box touches, sorted by
+// their first key (they do not overlap). False when the cells are more than
+// kMaxRanges.
+bool cover_ranges(const KeyBox& box, int bits, Cover& cover);
 
 // Drops the ranges whose cell (at a code length of `bits` bits, at least
 // the occupancy bitmap's) holds no placed key: they can give no key with a

@@ -213,28 +213,39 @@ bool build_keys(const DataMap& map, KeyArray& keys);
 // each range is one unsigned compare.
 class KeyBox {
 public:
-    // `lng_count` is 1 or 2; a single longitude range is simply tested twice.
-    KeyBox(geo::IndexRange lat, const geo::IndexRange* lng, std::size_t lng_count)
-        : lat_(span(lat, false)),
-          lng_{span(lng[0], true), span(lng[lng_count > 1 ? 1 : 0], true)} {}
-
-    [[nodiscard]] bool holds(std::uint64_t key) const {
-        const std::uint64_t la = key & kLatKeyMask;
-        const std::uint64_t lo = key & kLngKeyMask;
-        return within(la, lat_) && (within(lo, lng_[0]) || within(lo, lng_[1]));
-    }
-
-private:
     // Latitude bits sit at the even code bits, longitude bits at the odd ones.
     static constexpr std::uint64_t kLatKeyMask = (0x5555555555555555ULL >> (64 - kCodeBits))
                                                  << kKeyShift;
     static constexpr std::uint64_t kLngKeyMask = kLatKeyMask << 1U;
 
+    // An axis range as the key bits of its first and last fine cell.
     struct Span {
         std::uint64_t lo;
         std::uint64_t width;  // hi - lo
+        [[nodiscard]] std::uint64_t hi() const { return lo + width; }
     };
 
+    // `lng_count` is 1 or 2; a single longitude range is simply tested twice.
+    KeyBox(geo::IndexRange lat, const geo::IndexRange* lng, std::size_t lng_count)
+        : lat_(span(lat, false)),
+          lng_(lng_spans(lng, lng_count)),
+          lng_count_(lng_count > 1 ? 2 : 1) {}
+
+    // Whether the key's fine cell is in the box and the key has every flag
+    // of `need`. Without branches: keys in and out of a box alternate at
+    // random, which the processor cannot guess.
+    [[nodiscard]] bool holds(std::uint64_t key, std::uint64_t need = 0) const {
+        const std::uint64_t la = key & kLatKeyMask;
+        const std::uint64_t lo = key & kLngKeyMask;
+        const unsigned flags = (key & need) == need ? 1U : 0U;
+        return (flags & within(la, lat_) & (within(lo, lng_[0]) | within(lo, lng_[1]))) != 0U;
+    }
+
+    [[nodiscard]] Span lat() const { return lat_; }
+    [[nodiscard]] Span lng(std::size_t i) const { return lng_[i]; }
+    [[nodiscard]] std::size_t lng_count() const { return lng_count_; }
+
+private:
     static Span span(geo::IndexRange r, bool lng) {
         const auto axis_key = [lng](std::int64_t idx) {
             const std::uint64_t bits = geo::spread(static_cast<std::uint64_t>(idx));
@@ -243,16 +254,23 @@ private:
         return {axis_key(r.lo), axis_key(r.hi) - axis_key(r.lo)};
     }
 
+    static std::array<Span, 2> lng_spans(const geo::IndexRange* lng, std::size_t count) {
+        const Span first = span(lng[0], true);
+        return {first, count > 1 ? span(lng[1], true) : first};
+    }
+
     // lo <= v <= lo + width in one unsigned compare.
-    static bool within(std::uint64_t v, Span s) { return v - s.lo <= s.width; }
+    static unsigned within(std::uint64_t v, Span s) { return v - s.lo <= s.width ? 1U : 0U; }
 
     Span lat_;
     std::array<Span, 2> lng_;
+    std::size_t lng_count_;
 };
 
 // Calls visit(key, index) for every key of the ranges (sorted, as
 // cover_ranges gives them; each range's `start` is filled here) that has all
-// the bits of `need` and lies in the box.
+// the bits of `need` and lies in the box, in key order; a visit that answers
+// false ends the scan.
 template <typename Ranges, typename Visit>
 void scan_key_ranges(const KeyArray& keys, Ranges& ranges, std::size_t count, const KeyBox& in_box,
                      std::uint64_t need, Visit&& visit) {
@@ -275,8 +293,7 @@ void scan_key_ranges(const KeyArray& keys, Ranges& ranges, std::size_t count, co
             if (key > last) {
                 break;
             }
-            if ((key & need) == need && in_box.holds(key)) {
-                // A visit that answers false ends the scan.
+            if (in_box.holds(key, need)) {
                 if constexpr (std::is_same_v<
                                   std::invoke_result_t<Visit, std::uint64_t, std::uint32_t>,
                                   bool>) {
