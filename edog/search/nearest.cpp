@@ -166,7 +166,7 @@ void search_nearby(const DistanceFloor& floor, Candidates& candidates) {
 }
 
 void search_indexed(e_dog::SearchView& v, double lati, double longi, double radius_m, Best& best) {
-    v.keys.prefetch_occupied(lati, longi);  // its miss overlaps the reach box
+    v.keys.prefetch_cell(lati, longi);  // its misses overlap the reach box
     const e_dog::ReachBox box = e_dog::reach_box(lati, longi, radius_m);
     // A nearby list that serves answers without the bitmap's cache miss.
     e_dog::CellRanges fine;

@@ -61,14 +61,22 @@ public:
     [[nodiscard]] bool occupied(std::uint64_t cell) const {
         return (occ_[word_of(cell)] >> (cell % 64) & 1U) != 0;
     }
-    // Asks for the bitmap word of the cell holding (lat, lng) to be brought
-    // into the cache, so that its miss overlaps the work before the test.
-    void prefetch_occupied(double lat, double lng) const {
+    // Asks for the bitmap word and the directory entry of the cell holding
+    // (lat, lng) to be brought into the cache, so that their misses overlap
+    // the work before the test (a search's key ranges mostly share the
+    // directory entry of its position).
+    void prefetch_cell(double lat, double lng) const {
         const int lat_n = geo::lat_bits(occ_bits_);
         const int lng_n = geo::lng_bits(occ_bits_);
         const auto la = static_cast<std::uint64_t>(geo::cell_index(lat, -90.0, 180.0, lat_n));
         const auto lo = static_cast<std::uint64_t>(geo::cell_index(lng, -180.0, 360.0, lng_n));
-        __builtin_prefetch(occ_.get() + word_of(geo::interleave(lo, la, occ_bits_)));
+        const std::uint64_t cell = geo::interleave(lo, la, occ_bits_);
+        __builtin_prefetch(occ_.get() + word_of(cell));
+        if (dir_) {
+            const std::uint64_t key = cell << static_cast<unsigned>(kKeyBits - occ_bits_);
+            __builtin_prefetch(dir_.get() +
+                               index_of(std::min<std::uint64_t>(key >> dir_shift_, dir_count_)));
+        }
     }
     // Marks the cells of placed keys given in ascending order: each bitmap
     // word is gathered and written once, so that writers of ranges of keys
@@ -163,6 +171,11 @@ private:
     template <typename Cell>
     static constexpr std::size_t word_of(Cell cell) {
         return static_cast<std::size_t>(cell / 64);
+    }
+    // The same for a directory index (at most the fence's size).
+    template <typename Index>
+    static constexpr std::size_t index_of(Index i) {
+        return static_cast<std::size_t>(i);
     }
 
     [[nodiscard]] std::size_t occ_words() const {
