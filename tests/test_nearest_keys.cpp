@@ -109,7 +109,8 @@ TEST(NearestKeys, KeyBoxHoldsExactlyTheKeysOfItsCells) {
 // as the key build does, holds exactly the cells of the placed keys; and a
 // box that may_hold_keys turns away holds no placed key (checked against
 // every key) for boxes around keys, beside them and anywhere; nor does a
-// cover range that drop_unoccupied removes.
+// cover range that drop_unoccupied removes. The test from a reach box's
+// degrees agrees with the test from its fine cells.
 TEST(NearestKeys, OccupancyMarksExactlyTheCellsOfPlacedKeys) {
     std::mt19937_64 rng(5);
     for (const std::uint32_t n : {1U, 100U, 5000U, 300000U}) {
@@ -155,6 +156,19 @@ TEST(NearestKeys, OccupancyMarksExactlyTheCellsOfPlacedKeys) {
         }
 
         std::uniform_int_distribution<std::size_t> pick(0, want.size() - 1);
+        // From a reach box's degrees, the same answer as from its fine cells,
+        // at the antimeridian and the poles too.
+        for (int b = 0; b < 300; ++b) {
+            const geo::CellBox cell(want[pick(rng)] >> e_dog::kKeyShift, e_dog::kCodeBits);
+            const double lat = b % 5 == 0 ? 89.99 : cell.south;
+            const double lng = b % 7 == 0 ? 179.999 : cell.west;
+            const e_dog::ReachBox box =
+                e_dog::reach_box(lat, lng, 1.0 + static_cast<double>(rng() % 20000));
+            ASSERT_EQ(e_dog::may_hold_keys(keys, box),
+                      e_dog::may_hold_keys(keys, e_dog::fine_cells(box)))
+                << n << " at " << lat << "," << lng;
+        }
+
         const auto fine_of = [](std::uint64_t key, bool lng) {
             const std::uint64_t code = key >> e_dog::kKeyShift;
             return static_cast<std::int64_t>(geo::compact(lng ? code >> 1U : code));

@@ -44,11 +44,10 @@ bool walk_keys_in_cells(const KeyArray& keys, const ReachBox& box, const CellRan
 template <typename Visit>
 bool walk_keys_in_reach(const KeyArray& keys, const ReachBox& box, std::uint64_t need,
                         Visit&& visit) {
-    const CellRanges fine = fine_cells(box);
-    if (!may_hold_keys(keys, fine)) {
+    if (!may_hold_keys(keys, box)) {
         return true;
     }
-    return walk_keys_in_cells(keys, box, fine, need, std::forward<Visit>(visit));
+    return walk_keys_in_cells(keys, box, fine_cells(box), need, std::forward<Visit>(visit));
 }
 
 }  // namespace e_dog

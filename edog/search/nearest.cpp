@@ -169,10 +169,8 @@ void search_indexed(e_dog::SearchView& v, double lati, double longi, double radi
     v.keys.prefetch_cell(lati, longi);  // its misses overlap the reach box
     const e_dog::ReachBox box = e_dog::reach_box(lati, longi, radius_m);
     // A nearby list that serves answers without the bitmap's cache miss.
-    e_dog::CellRanges fine;
     if (!nearby.serves(v.keys.id(), radius_m, box)) {
-        fine = e_dog::fine_cells(box);
-        if (!e_dog::may_hold_keys(v.keys, fine)) {
+        if (!e_dog::may_hold_keys(v.keys, box)) {
             // No record in reach: nothing to measure, and an empty area is
             // worth a nearby list when the drive comes close to cameras again.
             nearby.last_lat = lati;
@@ -195,11 +193,12 @@ void search_indexed(e_dog::SearchView& v, double lati, double longi, double radi
         return;
     }
     std::size_t in_reach = 0;
-    const bool covered = e_dog::walk_keys_in_cells(
-        v.keys, box, fine, e_dog::kTakeable, [&](std::uint64_t key, std::uint32_t at) {
-            ++in_reach;
-            candidates.add(floor.sum(key >> e_dog::kKeyShift), at);
-        });
+    const bool covered =
+        e_dog::walk_keys_in_cells(v.keys, box, e_dog::fine_cells(box), e_dog::kTakeable,
+                                  [&](std::uint64_t key, std::uint32_t at) {
+                                      ++in_reach;
+                                      candidates.add(floor.sum(key >> e_dog::kKeyShift), at);
+                                  });
     if (!covered) {
         scan_all(v, lati, longi, radius_m, best);  // cannot happen: one character has 32 cells
         return;

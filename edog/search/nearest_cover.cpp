@@ -66,21 +66,18 @@ CellRanges fine_cells(const ReachBox& box) {
     return r;
 }
 
-bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
-    // The bitmap's cells: each axis index is the fine one shifted down. Their
-    // code bits: latitude and longitude indices spread to alternate bits,
-    // longitude on top (the odd positions of an even count, the even
-    // positions of an odd one). The next cell along an axis is the spread
-    // index plus one carried through the other axis's bits.
+namespace {
+
+// Whether any cell of the occupancy bitmap in `cells` (index ranges at the
+// bitmap's code length) is marked. The cells' code bits: latitude and
+// longitude indices spread to alternate bits, longitude on top (the odd
+// positions of an even count, the even positions of an odd one). The next
+// cell along an axis is the spread index plus one carried through the other
+// axis's bits.
+bool any_occupied(const KeyArray& keys, const CellRanges& cells) {
     constexpr std::int64_t kMaxSide = 4;
-    const int bits = keys.occupancy_bits();
-    const auto lat_shift = static_cast<unsigned>(lat_bits(kCodeBits) - lat_bits(bits));
-    const auto lng_shift = static_cast<unsigned>(lng_bits(kCodeBits) - lng_bits(bits));
-    const IndexRange lat{fine.lat.lo >> lat_shift, fine.lat.hi >> lat_shift};
-    const auto lng = [&](std::size_t r) {
-        return IndexRange{fine.lng[r].lo >> lng_shift, fine.lng[r].hi >> lng_shift};
-    };
-    const unsigned lat_at = bits % 2 == 0 ? 0U : 1U;
+    const IndexRange lat = cells.lat;
+    const unsigned lat_at = keys.occupancy_bits() % 2 == 0 ? 0U : 1U;
     const std::uint64_t lat_mask = 0x5555555555555555ULL << lat_at;
     const std::uint64_t lng_mask = lat_mask ^ 0xFFFFFFFFFFFFFFFFULL;
     if (lat.hi - lat.lo >= kMaxSide) {
@@ -95,8 +92,8 @@ bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
     };
     // Most boxes touch at most two cells along each axis: their four bits
     // (some the same) are tested without a loop.
-    if (const IndexRange one = lng(0);
-        fine.lng_count == 1 && lat.hi - lat.lo <= 1 && one.hi - one.lo <= 1) {
+    if (const IndexRange one = cells.lng[0];
+        cells.lng_count == 1 && lat.hi - lat.lo <= 1 && one.hi - one.lo <= 1) {
         const std::uint64_t lng_first = spread_lng(one.lo);
         const std::uint64_t lat_last = lat.hi > lat.lo ? next(lat_first, lat_mask) : lat_first;
         const std::uint64_t lng_last = one.hi > one.lo ? next(lng_first, lng_mask) : lng_first;
@@ -104,8 +101,8 @@ bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
         return (bit(lat_first | lng_first) | bit(lat_first | lng_last) | bit(lat_last | lng_first) |
                 bit(lat_last | lng_last)) != 0U;
     }
-    for (std::size_t r = 0; r < fine.lng_count; ++r) {
-        const IndexRange across = lng(r);
+    for (std::size_t r = 0; r < cells.lng_count; ++r) {
+        const IndexRange across = cells.lng[r];
         if (across.hi - across.lo >= kMaxSide) {
             return true;
         }
@@ -122,6 +119,28 @@ bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
         }
     }
     return false;
+}
+
+}  // namespace
+
+bool may_hold_keys(const KeyArray& keys, const CellRanges& fine) {
+    return any_occupied(keys, coarsen(fine, keys.occupancy_bits()));
+}
+
+bool may_hold_keys(const KeyArray& keys, const ReachBox& box) {
+    // fine_cells' arithmetic at fewer bits: the products differ by a power of
+    // two, exactly, so each index is the fine one shifted down.
+    const int nlat = lat_bits(keys.occupancy_bits());
+    const int nlng = lng_bits(keys.occupancy_bits());
+    CellRanges cells;
+    cells.lat = {geo::cell_index(box.lat_lo - kEdgeEpsDeg, -90.0, 180.0, nlat),
+                 geo::cell_index(box.lat_hi + kEdgeEpsDeg, -90.0, 180.0, nlat)};
+    for (std::size_t r = 0; r < box.lng_count; ++r) {
+        cells.lng[r] = {geo::cell_index(box.lng[r].first - kEdgeEpsDeg, -180.0, 360.0, nlng),
+                        geo::cell_index(box.lng[r].second + kEdgeEpsDeg, -180.0, 360.0, nlng)};
+    }
+    cells.lng_count = box.lng_count;
+    return any_occupied(keys, cells);
 }
 
 int cover_bits(const ReachBox& box, const CellRanges& fine) {

@@ -31,6 +31,10 @@ CellRanges fine_cells(const ReachBox& box);
 // occupancy bitmap that they touch is empty. True when one is not, or when
 // they span more than four cells along an axis.
 bool may_hold_keys(const KeyArray& keys, const CellRanges& fine);
+// The same for the fine cells of `box` (fine_cells(box)), found without
+// them: the bitmap's cells come from the box's degrees directly, which keeps
+// a search where there is no camera short.
+bool may_hold_keys(const KeyArray& keys, const ReachBox& box);
 
 // The code length in bits (a multiple of 5) whose cells cover the box in at
 // most four cells; 5 where even that is not enough.
