@@ -21,10 +21,11 @@ struct CellSize {
 };
 constexpr std::array<CellSize, kCodeChars + 1> kTwoCells = [] {
     std::array<CellSize, kCodeChars + 1> t{};
-    for (std::size_t c = 0; c < t.size(); ++c) {
-        const int bits = geo::kBitsPerChar * static_cast<int>(c);
-        t[c] = {180.0 / geo::kPow2[static_cast<std::size_t>(lat_bits(bits))] * 2,
-                360.0 / geo::kPow2[static_cast<std::size_t>(lng_bits(bits))] * 2};
+    int bits = 0;
+    for (CellSize& e : t) {
+        e = {180.0 / geo::kPow2[static_cast<std::size_t>(lat_bits(bits))] * 2,
+             360.0 / geo::kPow2[static_cast<std::size_t>(lng_bits(bits))] * 2};
+        bits += geo::kBitsPerChar;
     }
     return t;
 }();
