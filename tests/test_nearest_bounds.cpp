@@ -3,7 +3,10 @@
 // never above the distance to a position in it.
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -168,6 +171,77 @@ TEST(NearestCover, CodeLengthIsTheFinestWithAtMostFourCells) {
     }
     EXPECT_GE(finest_seen, 45);
     EXPECT_LE(coarsest_seen, 15);
+}
+
+// The cover's ranges against their definition, worked out cell by cell with
+// indices: for every cell of `bits` bits that the fine cells touch, one
+// range from the key of the south-west to the key of the north-east fine
+// cell of the box's part in it (two longitude ranges in one cell make one
+// part), sorted by first key. Boxes anywhere, at the axis ends, across the
+// antimeridian, at every code length.
+TEST(NearestCover, RangesAreTheCornersOfEachCellsPartOfTheBox) {
+    std::mt19937_64 rng(8);
+    const auto max_idx = [](int axis_bits) { return (std::int64_t{1} << axis_bits) - 1; };
+    const std::int64_t lat_max = max_idx(geo::lat_bits(50));
+    const std::int64_t lng_max = max_idx(geo::lng_bits(50));
+    const auto key = [](std::int64_t lng, std::int64_t lat) {
+        return geo::interleave(static_cast<std::uint64_t>(lng), static_cast<std::uint64_t>(lat), 50)
+               << e_dog::kKeyShift;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const int bits = 5 + static_cast<int>(rng() % 46);
+        const int lat_shift = geo::lat_bits(50) - geo::lat_bits(bits);
+        const int lng_shift = geo::lng_bits(50) - geo::lng_bits(bits);
+        // Parts a few cells of `bits` wide at most, some at the axis ends.
+        const std::int64_t span = std::int64_t{3} << std::max(lat_shift, lng_shift);
+        const auto range = [&](std::int64_t max, bool at_end) {
+            const std::int64_t width = static_cast<std::int64_t>(
+                rng() % static_cast<std::uint64_t>(std::min(span, max) + 1));
+            const std::int64_t lo = at_end
+                                        ? max - width
+                                        : static_cast<std::int64_t>(
+                                              rng() % static_cast<std::uint64_t>(max - width + 1));
+            return geo::IndexRange{lo, lo + width};
+        };
+        e_dog::CellRanges fine;
+        fine.lat = range(lat_max, i % 5 == 0);
+        fine.lng_count = i % 3 == 0 ? 2 : 1;
+        fine.lng[0] = range(lng_max, fine.lng_count == 2);
+        fine.lng[1] = {0, fine.lng[0].lo == 0 ? 0 : std::min(fine.lng[0].lo - 1, span)};
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> want;
+        for (std::int64_t la = fine.lat.lo >> lat_shift; la <= fine.lat.hi >> lat_shift; ++la) {
+            const std::int64_t a = std::max(fine.lat.lo, la << lat_shift);
+            const std::int64_t b = std::min(fine.lat.hi, ((la + 1) << lat_shift) - 1);
+            std::map<std::int64_t, geo::IndexRange> parts;  // by longitude cell
+            for (std::size_t r = 0; r < fine.lng_count; ++r) {
+                for (std::int64_t lo = fine.lng[r].lo >> lng_shift;
+                     lo <= fine.lng[r].hi >> lng_shift; ++lo) {
+                    const geo::IndexRange part{
+                        std::max(fine.lng[r].lo, lo << lng_shift),
+                        std::min(fine.lng[r].hi, ((lo + 1) << lng_shift) - 1)};
+                    const auto [at, fresh] = parts.emplace(lo, part);
+                    at->second = {std::min(at->second.lo, part.lo),
+                                  std::max(at->second.hi, part.hi)};
+                }
+            }
+            for (const auto& [lo, part] : parts) {
+                want.emplace_back(key(part.lo, a), key(part.hi, b) | e_dog::kKeyLowBits);
+            }
+        }
+        std::sort(want.begin(), want.end());
+        e_dog::Cover cover;
+        const bool fits = e_dog::cover_ranges(
+            e_dog::KeyBox(fine.lat, fine.lng.data(), fine.lng_count), bits, cover);
+        ASSERT_EQ(fits, want.size() <= e_dog::Cover::kMaxRanges) << i;
+        if (!fits) {
+            continue;
+        }
+        ASSERT_EQ(cover.count, want.size()) << i << " bits " << bits;
+        for (std::size_t k = 0; k < want.size(); ++k) {
+            ASSERT_EQ(cover.ranges[k].first, want[k].first) << i << " bits " << bits;
+            ASSERT_EQ(cover.ranges[k].last, want[k].second) << i << " bits " << bits;
+        }
+    }
 }
 
 }  // namespace
