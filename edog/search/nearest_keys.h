@@ -125,12 +125,13 @@ public:
         std::size_t len = fence_count_;
         if (dir_) {
             // Beyond the keys' bits, every fence entry is below `first`.
-            const std::uint64_t prefix = std::min<std::uint64_t>(first >> dir_shift_, dir_count_);
+            const std::size_t prefix =
+                index_of(std::min<std::uint64_t>(first >> dir_shift_, dir_count_));
             lo = dir_[prefix];
             len = prefix < dir_count_ ? dir_[prefix + 1] - lo : 0;
         }
         if (len == 0) {
-            return static_cast<std::uint32_t>(lo) * kBlock;
+            return block_start(lo);
         }
         const std::uint64_t* base = fence_.get() + lo;
         while (len > 1) {
@@ -176,6 +177,11 @@ private:
     template <typename Index>
     static constexpr std::size_t index_of(Index i) {
         return static_cast<std::size_t>(i);
+    }
+    // The first key of block `b` (the key count fits 32 bits).
+    template <typename Block>
+    static constexpr std::uint32_t block_start(Block b) {
+        return static_cast<std::uint32_t>(b) * kBlock;
     }
 
     [[nodiscard]] std::size_t occ_words() const {
