@@ -6,16 +6,29 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace e_dog::le {
 
+// On a little-endian host the bytes are the value's own: one copy, which
+// the compiler makes a single load or store (it does not fold the byte loop).
+constexpr bool kNativeLittle = std::endian::native == std::endian::little;
+
 inline void put_u32(unsigned char* out, std::uint32_t v) {
+    if constexpr (kNativeLittle) {
+        std::memcpy(out, &v, sizeof v);
+        return;
+    }
     for (std::size_t i = 0; i < 4; ++i) {
         out[i] = static_cast<unsigned char>(v >> (8 * i));
     }
 }
 
 inline void put_u64(unsigned char* out, std::uint64_t v) {
+    if constexpr (kNativeLittle) {
+        std::memcpy(out, &v, sizeof v);
+        return;
+    }
     for (std::size_t i = 0; i < 8; ++i) {
         out[i] = static_cast<unsigned char>(v >> (8 * i));
     }
@@ -23,6 +36,10 @@ inline void put_u64(unsigned char* out, std::uint64_t v) {
 
 inline std::uint32_t get_u32(const unsigned char* in) {
     std::uint32_t v = 0;
+    if constexpr (kNativeLittle) {
+        std::memcpy(&v, in, sizeof v);
+        return v;
+    }
     for (std::size_t i = 0; i < 4; ++i) {
         v |= static_cast<std::uint32_t>(in[i]) << (8 * i);
     }
@@ -31,6 +48,10 @@ inline std::uint32_t get_u32(const unsigned char* in) {
 
 inline std::uint64_t get_u64(const unsigned char* in) {
     std::uint64_t v = 0;
+    if constexpr (kNativeLittle) {
+        std::memcpy(&v, in, sizeof v);
+        return v;
+    }
     for (std::size_t i = 0; i < 8; ++i) {
         v |= static_cast<std::uint64_t>(in[i]) << (8 * i);
     }
