@@ -13,6 +13,12 @@ using geo::lng_bits;
 
 constexpr std::uint64_t kMaxCells = 4;  // cells per query at the chosen length
 
+// The next cell along one axis, from the axis's code bits (`mask`) of a
+// cell: those bits plus one, with the carry run through every other bit.
+constexpr std::uint64_t next_along(std::uint64_t axis, std::uint64_t mask) {
+    return ((axis | ~mask) + 1) & mask;
+}
+
 // Twice the height and width in degrees of the cells of codes of 0 to 10
 // characters.
 struct CellSize {
@@ -72,9 +78,7 @@ namespace {
 // Whether any cell of the occupancy bitmap in `cells` (index ranges at the
 // bitmap's code length) is marked. The cells' code bits: latitude and
 // longitude indices spread to alternate bits, longitude on top (the odd
-// positions of an even count, the even positions of an odd one). The next
-// cell along an axis is the spread index plus one carried through the other
-// axis's bits.
+// positions of an even count, the even positions of an odd one).
 bool any_occupied(const KeyArray& keys, const CellRanges& cells) {
     constexpr std::int64_t kMaxSide = 4;
     const IndexRange lat = cells.lat;
@@ -85,9 +89,6 @@ bool any_occupied(const KeyArray& keys, const CellRanges& cells) {
         return true;
     }
     const std::uint64_t lat_first = geo::spread(static_cast<std::uint64_t>(lat.lo)) << lat_at;
-    const auto next = [](std::uint64_t axis, std::uint64_t mask) {
-        return ((axis | ~mask) + 1) & mask;
-    };
     const auto spread_lng = [lat_at](std::int64_t idx) {
         return geo::spread(static_cast<std::uint64_t>(idx)) << (1U - lat_at);
     };
@@ -96,8 +97,10 @@ bool any_occupied(const KeyArray& keys, const CellRanges& cells) {
     if (const IndexRange one = cells.lng[0];
         cells.lng_count == 1 && lat.hi - lat.lo <= 1 && one.hi - one.lo <= 1) {
         const std::uint64_t lng_first = spread_lng(one.lo);
-        const std::uint64_t lat_last = lat.hi > lat.lo ? next(lat_first, lat_mask) : lat_first;
-        const std::uint64_t lng_last = one.hi > one.lo ? next(lng_first, lng_mask) : lng_first;
+        const std::uint64_t lat_last =
+            lat.hi > lat.lo ? next_along(lat_first, lat_mask) : lat_first;
+        const std::uint64_t lng_last =
+            one.hi > one.lo ? next_along(lng_first, lng_mask) : lng_first;
         const auto bit = [&keys](std::uint64_t cell) { return keys.occupied(cell) ? 1U : 0U; };
         return (bit(lat_first | lng_first) | bit(lat_first | lng_last) | bit(lat_last | lng_first) |
                 bit(lat_last | lng_last)) != 0U;
@@ -114,9 +117,9 @@ bool any_occupied(const KeyArray& keys, const CellRanges& cells) {
                 if (keys.occupied(la | lo)) {
                     return true;
                 }
-                lo = next(lo, lng_mask);
+                lo = next_along(lo, lng_mask);
             }
-            la = next(la, lat_mask);
+            la = next_along(la, lat_mask);
         }
     }
     return false;
@@ -177,8 +180,7 @@ struct Part {
 // `parts` from `count` on; false when they would be more than kMaxRanges.
 // Within a cell the axis bits above `below` are fixed: a part runs from the
 // range's first cell, or the cell's first, to its last, or the cell's last.
-// The next cell's first is the axis bits above `below` plus one, carried
-// through every other bit.
+// The next cell's first follows the cell's last fine cell.
 bool split_axis(KeyBox::Span s, std::uint64_t mask, std::uint64_t below,
                 std::array<Part, Cover::kMaxRanges>& parts, std::size_t& count) {
     const std::uint64_t hi = s.hi();
@@ -192,7 +194,7 @@ bool split_axis(KeyBox::Span s, std::uint64_t mask, std::uint64_t below,
             return true;
         }
         parts[count++] = {first, first | below};
-        first = ((first | ~mask | below) + 1) & mask;
+        first = next_along(first | below, mask);
     }
 }
 

@@ -73,9 +73,8 @@ public:
         const std::uint64_t cell = geo::interleave(lo, la, occ_bits_);
         __builtin_prefetch(occ_.get() + word_of(cell));
         if (dir_) {
-            const std::uint64_t key = cell << static_cast<unsigned>(kKeyBits - occ_bits_);
             __builtin_prefetch(dir_.get() +
-                               index_of(std::min<std::uint64_t>(key >> dir_shift_, dir_count_)));
+                               dir_index(cell << static_cast<unsigned>(kKeyBits - occ_bits_)));
         }
     }
     // Marks the cells of placed keys given in ascending order: each bitmap
@@ -124,9 +123,7 @@ public:
         std::size_t lo = 0;
         std::size_t len = fence_count_;
         if (dir_) {
-            // Beyond the keys' bits, every fence entry is below `first`.
-            const std::size_t prefix =
-                index_of(std::min<std::uint64_t>(first >> dir_shift_, dir_count_));
+            const std::size_t prefix = dir_index(first);
             lo = dir_[prefix];
             len = prefix < dir_count_ ? dir_[prefix + 1] - lo : 0;
         }
@@ -177,6 +174,11 @@ private:
     template <typename Index>
     static constexpr std::size_t index_of(Index i) {
         return static_cast<std::size_t>(i);
+    }
+    // The directory entry of the prefix of `key`; beyond the keys' bits, the
+    // last, below which every fence entry lies.
+    [[nodiscard]] std::size_t dir_index(std::uint64_t key) const {
+        return index_of(std::min<std::uint64_t>(key >> dir_shift_, dir_count_));
     }
     // The first key of block `b` (the key count fits 32 bits).
     template <typename Block>
